@@ -1,0 +1,64 @@
+#include "app/displays.h"
+#include "app/player_state.h"
+#include "res/resource.h"
+
+// Writes t (ms) as " 00:00:00.00" (hours shown) or " 00000:00", with '-' for
+// negative times so the text keeps its width.
+void FormatDisplayTime(char *out, int showHour, int t) {
+    const bool negative = t < 0;
+    const unsigned long a = negative ? 0ul - static_cast<unsigned long>(t) : static_cast<unsigned long>(t);
+    if (showHour) {
+        wsprintfA(out, negative ? "-%02lu:%02lu:%02lu.%02lu" : " %02lu:%02lu:%02lu.%02lu",
+                  a / 1000 / 3600, a / 1000 / 60 % 60, a / 1000 % 60, (a % 1000) / 10);
+    } else {
+        wsprintfA(out, negative ? "-%05lu:%02lu" : " %05lu:%02lu", a / 1000, (a % 1000) / 10);
+    }
+}
+
+void SetTimeText(HWND window, int controlId, int t) {
+    HWND control = GetDlgItem(window, controlId);
+    PlayerState *state = GetPlayerState(window);
+    if (!control || !state) return;
+    char text[48];
+    char current[48];
+    FormatDisplayTime(text, state->showHour, t);
+    GetWindowTextA(control, current, 41);
+    if (lstrcmpA(text, current) != 0) SetWindowTextA(control, text);
+}
+
+void SetFileNameText(HWND window, const char *name) {
+    PlayerState *state = GetPlayerState(window);
+    if (state) {
+        if (name != state->currentFile) lstrcpynA(state->currentFile, name, kPathSize);
+        if (state->pathSetDlgItemPath) {
+            state->pathSetDlgItemPath(window, IDC_FILENAME, name);
+            return;
+        }
+    }
+    SetDlgItemTextA(window, IDC_FILENAME, name);
+}
+
+int GetBarPosition(HWND window) {
+    return GetScrollPos(GetDlgItem(window, IDC_POSITION_BAR), SB_CTL);
+}
+
+void SetBarPosition(HWND window, int position) {
+    SetScrollPos(GetDlgItem(window, IDC_POSITION_BAR), SB_CTL, position, TRUE);
+}
+
+void SetBarRange(HWND window, int minimum, int maximum) {
+    SetScrollRange(GetDlgItem(window, IDC_POSITION_BAR), SB_CTL, minimum, maximum, TRUE);
+}
+
+void EnableButton(HWND window, int controlId, int enable) {
+    HWND control = GetDlgItem(window, controlId);
+    if (!control) return;
+    if ((IsWindowEnabled(control) ? 1 : 0) == (enable ? 1 : 0)) return;
+    if (!enable && GetFocus() == control) {
+        // A disabled button must neither keep the focus nor look like the default.
+        LONG style = GetWindowLongA(control, GWL_STYLE);
+        SetFocus(GetDlgItem(window, IDC_POSITION_BAR));
+        SetWindowLongA(control, GWL_STYLE, style & ~BS_DEFPUSHBUTTON);
+    }
+    EnableWindow(control, enable ? TRUE : FALSE);
+}

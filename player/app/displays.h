@@ -1,0 +1,11 @@
+// The main window's displays: times, file name, position bar, buttons.
+#pragma once
+#include <windows.h>
+
+void FormatDisplayTime(char *out, int showHour, int t);
+void SetTimeText(HWND window, int controlId, int t);
+void SetFileNameText(HWND window, const char *name);
+int GetBarPosition(HWND window);
+void SetBarPosition(HWND window, int position);
+void SetBarRange(HWND window, int minimum, int maximum);
+void EnableButton(HWND window, int controlId, int enable);

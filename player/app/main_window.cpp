@@ -1,0 +1,375 @@
+#include "app/main_window.h"
+#include "app/player_state.h"
+#include "app/displays.h"
+#include "app/commands.h"
+#include "app/tray.h"
+#include "media/media_session.h"
+#include "media/mp3_session.h"
+#include "dde/dde_server.h"
+#include "files/file_select.h"
+#include "files/recent_files.h"
+#include "files/settings.h"
+#include "res/resource.h"
+#include <mmsystem.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+HWND g_mainWindow = nullptr;
+
+namespace {
+
+HHOOK centreHook = nullptr;
+char suspendedFile[kPathSize];  // the file open at a power suspend
+
+// One 260-byte zero-filled text block, locked for the window's life.
+char *AllocTextBlock(HGLOBAL *handle) {
+    *handle = GlobalAlloc(GMEM_ZEROINIT, kPathSize);
+    return *handle ? static_cast<char *>(GlobalLock(*handle)) : nullptr;
+}
+
+void FreeTextBlock(HGLOBAL *handle, char **text) {
+    if (*handle) {
+        GlobalUnlock(*handle);
+        GlobalFree(*handle);
+    }
+    *handle = nullptr;
+    *text = nullptr;
+}
+
+// Notes the last '.' and '\' of path from `from` on, stepping over DBCS trail bytes.
+void ScanNameMarks(char *from, char **lastDot, char **lastSlash) {
+    for (char *p = from; *p; ++p) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
+            if (!p[1]) break;
+            ++p;
+            continue;
+        }
+        if (*p == '.') *lastDot = p;
+        else if (*p == '\\') *lastSlash = p;
+    }
+}
+
+// appName and iniPath from the module's own (long) file name.
+void DeriveProgramNames(PlayerState *state) {
+    char buffer[kPathSize] = "";
+    GetModuleFileNameA(state->hInstance, buffer, sizeof buffer);
+    char *lastDot = buffer;
+    char *lastSlash = buffer;
+    ScanNameMarks(buffer, &lastDot, &lastSlash);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(buffer, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+        char *tail = lastSlash + (*lastSlash == '\\' ? 1 : 0);
+        const int room = static_cast<int>(sizeof buffer - (tail - buffer));
+        if (lstrlenA(found.cFileName) < room) {
+            lstrcpynA(tail, found.cFileName, room);
+            lastDot = lastSlash;
+            ScanNameMarks(lastSlash, &lastDot, &lastSlash);
+        }
+    }
+    // iniPath: the path without its extension, then ".ini".
+    const int stem = static_cast<int>(lastDot - buffer);
+    const int keep = stem > 0 && stem + 5 <= kPathSize ? stem : 0;
+    if (keep) {
+        lstrcpynA(state->iniPath, buffer, keep + 1);
+        lstrcatA(state->iniPath, ".ini");
+    }
+    // appName: between the last '\' and the last '.'.
+    char *nameStart = lastSlash + (*lastSlash == '\\' ? 1 : 0);
+    int nameLength = lastDot > nameStart ? static_cast<int>(lastDot - nameStart) : lstrlenA(nameStart);
+    lstrcpynA(state->appName, nameStart, nameLength + 1);
+}
+
+void AppendTraySystemItems(HWND window, PlayerState *state) {
+    HMENU systemMenu = GetSystemMenu(window, FALSE);
+    if (!systemMenu) return;
+    AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    char text[80];
+    if (LoadStringA(state->hInstance, IDS_SYS_TOTRAY, text, sizeof text))
+        AppendMenuA(systemMenu, MF_STRING, IDM_SYS_TOTRAY, text);
+    if (LoadStringA(state->hInstance, IDS_SYS_ICON2TRAY, text, sizeof text))
+        AppendMenuA(systemMenu, MF_STRING, IDM_SYS_ICON2TRAY, text);
+}
+
+LRESULT CALLBACK CentreDialogHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0) {
+        const CWPSTRUCT *message = reinterpret_cast<const CWPSTRUCT *>(lParam);
+        if (message->message == WM_INITDIALOG) CentreDialog(message->hwnd);
+    }
+    return CallNextHookEx(centreHook, code, wParam, lParam);
+}
+
+void OnClose(HWND window) {
+    PlayerState *state = GetPlayerState(window);
+    if (state) {
+        if (IsFileOpen(state->sessionState)) lstrcpynA(state->lastFile, state->currentFile, kPathSize);
+        else state->lastFile[0] = '\0';
+        state->topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0;
+        SavePlayerSettings(window);
+    }
+    DestroyWindow(window);
+}
+
+BOOL OnPower(HWND window, WPARAM event) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return FALSE;
+    if (event == PWR_SUSPENDREQUEST) {
+        if (IsFileOpen(state->sessionState)) {
+            state->suspendPosition = MediaGetPosition(window);
+            lstrcpynA(suspendedFile, state->currentFile, kPathSize);
+        } else {
+            state->suspendPosition = -1;
+        }
+        MediaClose(window);
+        return TRUE;
+    }
+    if (event == PWR_SUSPENDRESUME && state->suspendPosition >= 0) {
+        if (MediaOpen(window, suspendedFile)) MediaSeekTo(window, state->suspendPosition);
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void CentreDialog(HWND dialog) {
+    HWND reference = GetParent(dialog);
+    if (!reference || IsIconic(reference)) reference = GetDesktopWindow();
+    RECT r, d;
+    GetWindowRect(reference, &r);
+    GetWindowRect(dialog, &d);
+    const int width = d.right - d.left;
+    const int height = d.bottom - d.top;
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    int x = (r.left + r.right) / 2 - width / 2;
+    int y = (r.top + r.bottom) / 2 - height / 2;
+    if (x < 0) x = 0;
+    else if (x + width > screenWidth) x = screenWidth - width;
+    if (y < 0) y = 0;
+    else if (y + height > screenHeight) y = screenHeight - height;
+    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL InstallCentreDialogHook() {
+    centreHook = SetWindowsHookExA(WH_CALLWNDPROC, CentreDialogHookProc, nullptr, GetCurrentThreadId());
+    return centreHook != nullptr;
+}
+
+void RemoveCentreDialogHook() {
+    if (centreHook) UnhookWindowsHookEx(centreHook);
+    centreHook = nullptr;
+}
+
+void ActivateRunningInstance() {
+    HWND found = FindWindowA(kWindowClass, nullptr);
+    if (!found) return;
+    HWND target = GetLastActivePopup(found);
+    SetForegroundWindow(target);
+    if (IsIconic(target)) ShowWindow(target, SW_SHOWNORMAL);
+}
+
+BOOL InitMainWindow(HWND window, HINSTANCE instance) {
+    PlayerState *state = static_cast<PlayerState *>(LocalAlloc(LPTR, sizeof(PlayerState)));
+    if (!state) return FALSE;
+    SetWindowLongPtrA(window, kStateSlot, reinterpret_cast<LONG_PTR>(state));
+    g_mainWindow = window;
+
+    state->hInstance = instance;
+    state->largeIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PLAYER));
+    state->smallIcon = static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_PLAYER), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->largeIcon));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state->smallIcon));
+    state->accelTable = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL));
+    state->refreshTimerId = reinterpret_cast<UINT_PTR>(window);
+    state->showErrors = 1;
+    state->zeroMark = 0;
+
+    state->appName = AllocTextBlock(&state->appNameHandle);
+    state->currentFile = AllocTextBlock(&state->currentFileHandle);
+    state->lastFolder = AllocTextBlock(&state->lastFolderHandle);
+    state->iniPath = AllocTextBlock(&state->iniPathHandle);
+    state->lastFile = AllocTextBlock(&state->lastFileHandle);
+    if (!state->appName || !state->currentFile || !state->lastFolder || !state->iniPath || !state->lastFile)
+        return FALSE;  // WM_DESTROY releases what was taken
+    state->scrollScale = 1;
+    state->showHour = 1;
+
+    state->pathLibrary = LoadLibraryA("shlwapi.dll");
+    if (state->pathLibrary)
+        state->pathSetDlgItemPath = reinterpret_cast<PathSetDlgItemPathProc>(
+            reinterpret_cast<void *>(GetProcAddress(state->pathLibrary, "PathSetDlgItemPathA")));
+
+    DeriveProgramNames(state);
+    SetWindowTextA(window, state->appName);
+
+    state->sessionState = StateClosed;
+    state->mp3Available = BindDecoder(state);
+    if (state->mp3Available) state->mp3Decoder.init();
+
+    RecentFilesInit(&state->recentFiles);
+    state->fileMenu = GetSubMenu(GetMenu(window), 0);
+
+    TrayIconData &tray = state->trayIcon;
+    tray.cbSize = sizeof(TrayIconData);
+    tray.hWnd = window;
+    tray.uID = 1;
+    tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray.uCallbackMessage = WM_TRAYICON;
+    tray.hIcon = state->smallIcon;
+    state->trayMenu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    state->taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    AppendTraySystemItems(window, state);
+
+    LoadPlayerSettings(window);
+    if (state->topmost) PostMessageA(window, WM_COMMAND, IDM_TOPMOST, 0);
+
+    SetTimeText(window, IDC_LENGTH, 0);
+    SetTimeText(window, IDC_POSITION, 0);
+    SetFileNameText(window, "");
+    for (int id = IDC_MARK; id <= IDC_ZERO; ++id) EnableWindow(GetDlgItem(window, id), FALSE);
+
+    DdeServerStart(window);
+    DragAcceptFiles(window, TRUE);
+    SetTimer(window, state->refreshTimerId, 200, nullptr);
+    return TRUE;
+}
+
+void TeardownMainWindow(HWND window) {
+    PlayerState *state = GetPlayerState(window);
+    if (state) {
+        DdeServerStop(window);
+        if (state->refreshTimerId) {
+            KillTimer(window, state->refreshTimerId);
+            state->refreshTimerId = 0;
+        }
+        MediaClose(window);
+        RecentFilesRelease(&state->recentFiles);
+        UnbindDecoder(state);
+        if (state->pathLibrary) {
+            state->pathSetDlgItemPath = nullptr;
+            FreeLibrary(state->pathLibrary);
+            state->pathLibrary = nullptr;
+        }
+        if (state->inTray) {
+            Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<PNOTIFYICONDATAA>(&state->trayIcon));
+            state->inTray = 0;
+        }
+        if (state->trayMenu) {
+            DestroyMenu(state->trayMenu);
+            state->trayMenu = nullptr;
+        }
+        FreeTextBlock(&state->iniPathHandle, &state->iniPath);
+        FreeTextBlock(&state->currentFileHandle, &state->currentFile);
+        FreeTextBlock(&state->lastFolderHandle, &state->lastFolder);
+        FreeTextBlock(&state->appNameHandle, &state->appName);
+        FreeTextBlock(&state->lastFileHandle, &state->lastFile);
+        SetWindowLongPtrA(window, kStateSlot, 0);
+        LocalFree(state);
+    }
+    if (g_mainWindow == window) g_mainWindow = nullptr;
+    PostQuitMessage(0);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    PlayerState *state = GetPlayerState(window);
+    switch (message) {
+    case WM_INITDIALOG:
+        InitMainWindow(window, reinterpret_cast<HINSTANCE>(lParam));
+        return TRUE;
+    case WM_DESTROY:
+        TeardownMainWindow(window);
+        return TRUE;
+    case WM_SIZE:
+        if (state) OnTraySize(window);
+        return FALSE;
+    case WM_PAINT:
+        return state ? PaintIconic(window) : FALSE;
+    case WM_CLOSE:
+        OnClose(window);
+        return TRUE;
+    case WM_QUERYDRAGICON:
+        return state ? reinterpret_cast<INT_PTR>(state->largeIcon) : 0;
+    case WM_POWER:
+        return OnPower(window, wParam);
+    case WM_COMMAND:
+        return state ? OnMainCommand(window, HIWORD(wParam), LOWORD(wParam), lParam) : FALSE;
+    case WM_SYSCOMMAND:
+        return state ? OnTraySystemCommand(window, wParam) : FALSE;
+    case WM_TIMER:
+        return state ? OnRefreshTimer(window, wParam) : FALSE;
+    case WM_HSCROLL:
+        return state ? OnPositionBar(window, LOWORD(wParam), static_cast<short>(HIWORD(wParam)),
+                                     reinterpret_cast<HWND>(lParam))
+                     : FALSE;
+    case WM_INITMENUPOPUP:
+        if (state) UpdateMenuStates(window, reinterpret_cast<HMENU>(wParam), LOWORD(lParam), HIWORD(lParam));
+        return TRUE;
+    case WM_DROPFILES:
+        if (state) OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+        return TRUE;
+    case MM_MCINOTIFY:
+        return state ? MediaOnNotify(window, wParam, lParam) : FALSE;
+    case WM_TRAYICON:
+        if (state) OnTrayNotify(window, static_cast<UINT>(wParam), static_cast<UINT>(lParam));
+        return FALSE;
+    default:
+        if (state && message == state->taskbarCreatedMessage && message) OnTaskbarCreated(window);
+        return FALSE;
+    }
+}
+
+int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, int showCommand) {
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kMutexName);
+    if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (mutex) CloseHandle(mutex);
+        MessageBeep(0xFFFFFFFF);
+        ActivateRunningInstance();
+        return 0;
+    }
+    if (!previous) {
+        WNDCLASSA wc = {};
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = DefDlgProcA;
+        wc.cbWndExtra = kMainWindowExtra;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PLAYER));
+        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+        wc.lpszClassName = kWindowClass;
+        if (!RegisterClassA(&wc)) {
+            CloseHandle(mutex);
+            return 0;
+        }
+    }
+    InstallCentreDialogHook();
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
+                                     reinterpret_cast<LPARAM>(instance));
+    if (!window) {
+        RemoveCentreDialogHook();
+        CloseHandle(mutex);
+        return 0;
+    }
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    PlayerState *state = GetPlayerState(window);
+    if (state) {
+        if (commandTail && *commandTail) state->pendingCommandFile = commandTail;
+        if (state->pendingCommandFile || !state->restoreLastFile) state->lastFile[0] = '\0';
+    }
+    CoInitialize(nullptr);
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        PlayerState *live = GetPlayerState(window);
+        if (live && TranslateAcceleratorA(window, live->accelTable, &msg)) continue;
+        if (live && IsDialogMessageA(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    RemoveCentreDialogHook();
+    CoUninitialize();
+    CloseHandle(mutex);
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,17 @@
+// Start-up, the main window and the message loop of the player.
+#pragma once
+#include <windows.h>
+
+constexpr const char *kMutexName = "Tavolin";
+constexpr const char *kWindowClass = "TavolinWndClass";
+constexpr const char *kProgramName = "Tavolin";
+constexpr const char *kProgramVersion = "2.3(32)";
+
+int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, int showCommand);
+void ActivateRunningInstance();
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL InitMainWindow(HWND window, HINSTANCE instance);
+void TeardownMainWindow(HWND window);
+BOOL InstallCentreDialogHook();
+void RemoveCentreDialogHook();
+void CentreDialog(HWND dialog);

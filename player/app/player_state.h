@@ -1,0 +1,173 @@
+// The player's one state record, reached through the main window.
+#pragma once
+#include <windows.h>
+#include <cstddef>
+
+enum SessionState : int {
+    StateClosed = 0,
+    StateOpened = 1,
+    StatePlaying = 2,
+    StatePaused = 3,
+    StateRecordReady = 4,
+    StateRecording = 5,
+    StateRecorded = 6,
+};
+
+constexpr int kPathSize = MAX_PATH;          // every kept path or name
+constexpr int kRecentMax = 8;
+
+// Entry points of the MP3 decoder library, all 32-bit arguments.
+typedef BOOL(WINAPI *Vbmp3Bool)();
+typedef void(WINAPI *Vbmp3Void)();
+typedef BOOL(WINAPI *Vbmp3Open)(LPCSTR path, void *info);
+typedef int(WINAPI *Vbmp3GetState)(int *detail);
+typedef int(WINAPI *Vbmp3GetInt)();
+typedef BOOL(WINAPI *Vbmp3SetInt)(int value);
+typedef void(CALLBACK *DecoderCallbackProc)(int code, int param);
+typedef BOOL(WINAPI *Vbmp3Callback)(DecoderCallbackProc proc);
+typedef BOOL(WINAPI *Vbmp3GetBlock)(void *block);
+
+// The binding of "VBMP3.dll": module, the 24 entry points in binding order, name.
+struct Mp3Decoder {
+    HMODULE module;
+    Vbmp3Void init;
+    Vbmp3Void free;
+    Vbmp3Open open;
+    Vbmp3Void close;
+    Vbmp3GetState getState;
+    Vbmp3Bool play;
+    Vbmp3Bool stop;
+    Vbmp3Bool pause;
+    Vbmp3Bool restart;
+    Vbmp3SetInt seek;
+    Vbmp3SetInt setStepPitch;
+    Vbmp3GetInt getStepPitch;
+    Vbmp3SetInt setPitch;
+    Vbmp3GetInt getPitch;
+    Vbmp3GetInt getPlaySamples;
+    Vbmp3GetInt getTotalSamples;
+    Vbmp3SetInt setPlaySamples;
+    Vbmp3GetInt getPlayFlames;
+    Vbmp3SetInt setPlayFlames;
+    Vbmp3Callback callback;
+    Vbmp3GetInt getLastErrorNo;
+    Vbmp3GetInt getFileType;
+    Vbmp3GetBlock getMpegInfo;
+    Vbmp3GetInt getVersion;
+    const char *libraryName;
+};
+constexpr int kDecoderEntryCount = 24;
+
+typedef BOOL(WINAPI *PathCompactPathExProc)(LPSTR out, LPCSTR src, UINT max, DWORD flags);
+typedef BOOL(WINAPI *PathSetDlgItemPathProc)(HWND dialog, int id, LPCSTR path);
+
+struct RecentFiles {
+    char entries[kRecentMax][kPathSize];
+    int entryCount;
+    int ownsShlwapi;
+    HMODULE shlwapiModule;
+    PathCompactPathExProc compactPath;
+    int noCompactPath;
+};
+
+struct RecordFormat {
+    DWORD samplesPerSec;
+    WORD bitsPerSample;
+    WORD channels;
+};
+
+// The notification-area icon data in its first, 88-byte (32-bit) form.
+struct TrayIconData {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    CHAR szTip[64];
+};
+
+struct PlayerState {
+    HINSTANCE hInstance;
+    HICON largeIcon;
+    HICON smallIcon;
+    HACCEL accelTable;
+    UINT_PTR refreshTimerId;
+    int showErrors;
+    int zeroMark;
+    HGLOBAL appNameHandle;
+    char *appName;
+    int scrollScale;
+    HGLOBAL currentFileHandle;
+    char *currentFile;
+    HGLOBAL lastFolderHandle;
+    char *lastFolder;
+    HGLOBAL iniPathHandle;
+    char *iniPath;
+    int suspendPosition;
+    int showHour;
+    int topmost;
+    int repeatAll;
+    int repeatStart;
+    int repeatEnd;
+    int restorePosition;
+    const char *pendingCommandFile;
+    HMODULE pathLibrary;
+    PathSetDlgItemPathProc pathSetDlgItemPath;
+    RecordFormat recordFormat;
+    HSZ ddeServiceHsz;
+    int sessionState;
+    MCIDEVICEID mciDeviceId;
+    Mp3Decoder mp3Decoder;
+    int mp3SampleRate;
+    int mp3TotalSamples;
+    int mp3FrameMode;
+    int mp3TotalFrames;
+    int mp3SamplesPerFrame;
+    int mp3Available;
+    int mp3Active;
+    RecentFiles recentFiles;
+    HMENU fileMenu;
+    TrayIconData trayIcon;
+    int inTray;
+    HMENU trayMenu;
+    UINT taskbarCreatedMessage;
+    int iconToTray;
+    int restoreLastFile;
+    int lastFilePos;
+    int lastFileOffset;
+    HGLOBAL lastFileHandle;
+    char *lastFile;
+};
+
+// The record's address sits at DLGWINDOWEXTRA; pointer-sized so that the
+// 64-bit build keeps a whole address (the 32-bit build has 30 + 4 bytes).
+constexpr int kStateSlot = DLGWINDOWEXTRA;
+constexpr int kMainWindowExtra = DLGWINDOWEXTRA + sizeof(LONG_PTR);
+
+#ifndef _WIN64
+static_assert(DLGWINDOWEXTRA == 30, "dialog extra bytes");
+static_assert(kMainWindowExtra == 34, "main window extra bytes");
+static_assert(sizeof(TrayIconData) == 88, "tray icon data, first form");
+static_assert(sizeof(Mp3Decoder) == 4 * 26, "decoder binding block");
+static_assert(sizeof(RecordFormat) == 8, "recording format");
+#endif
+static_assert(offsetof(Mp3Decoder, getVersion) == sizeof(void *) * kDecoderEntryCount,
+              "24 entry points follow the module handle");
+static_assert(offsetof(TrayIconData, szTip) + 64 == sizeof(TrayIconData), "tip is last");
+
+inline PlayerState *GetPlayerState(HWND window) {
+    return window ? reinterpret_cast<PlayerState *>(GetWindowLongPtrA(window, kStateSlot)) : nullptr;
+}
+
+inline bool IsFileOpen(int state) {
+    return state == StateOpened || state == StatePlaying || state == StatePaused;
+}
+inline bool IsRecordingOpen(int state) {
+    return state == StateRecordReady || state == StateRecording || state == StateRecorded;
+}
+inline bool CanPlay(int state) { return state == StateOpened || state == StatePaused; }
+inline bool CanStop(int state) { return state == StatePlaying || state == StateRecording; }
+
+// The process-wide copy of the main window, for code without a window at hand.
+extern HWND g_mainWindow;

@@ -1,0 +1,124 @@
+#include "files/settings.h"
+#include "files/recent_files.h"
+#include "dde/command_language.h"
+#include "media/media_session.h"
+#include "app/main_window.h"
+
+namespace {
+
+constexpr const char *kMain = "Tavolin";
+constexpr const char *kLastFile = "LastFile";
+constexpr const char *kDevParam = "DevParam";
+constexpr const char *kRecent = "RecentFileList";
+
+int ReadInt(const char *section, const char *key, int current, const char *path) {
+    return static_cast<int>(GetPrivateProfileIntA(section, key, current, path));
+}
+
+void WriteFlag(const char *section, const char *key, int value, const char *path) {
+    WritePrivateProfileStringA(section, key, value ? "1" : "0", path);
+}
+
+void WriteLong(const char *section, const char *key, long value, const char *path) {
+    char text[16];
+    wsprintfA(text, "%ld", value);
+    WritePrivateProfileStringA(section, key, text, path);
+}
+
+// "flag,x,y": moves the window when the flag is set and both commas are there.
+void ApplyRestorePosition(HWND window, PlayerState *state, const char *path) {
+    char text[kPathSize] = "";
+    GetPrivateProfileStringA(kMain, "RestorePosition", "", text, sizeof text, path);
+    const char *first = FindChar(text, ',');
+    if (!first) return;
+    state->restorePosition = ParseDecimal(text);
+    const char *second = FindChar(first + 1, ',');
+    if (!second) return;
+    const int x = ParseDecimal(first + 1);
+    const int y = ParseDecimal(second + 1);
+    if (state->restorePosition)
+        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void WriteWindowPosition(HWND window, PlayerState *state, const char *path) {
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window, &placement);
+    int x = placement.rcNormalPosition.left;
+    int y = placement.rcNormalPosition.top;
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    RECT work;
+    if (GetVersionExA(&version) && version.dwMajorVersion >= 4 &&
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+        x += work.left;
+        y += work.top;
+    }
+    char text[48];
+    wsprintfA(text, "%d,%d,%d", state->restorePosition, x, y);
+    WritePrivateProfileStringA(kMain, "RestorePosition", text, path);
+}
+
+}  // namespace
+
+int ReadRecordFormat(RecordFormat *format, const char *section, const char *path) {
+    char text[20];
+    GetPrivateProfileStringA(section, "SamplesPerSec", "22050", text, sizeof text, path);
+    format->samplesPerSec = static_cast<DWORD>(ParseDecimal(text));
+    GetPrivateProfileStringA(section, "BitsPerSample", "8", text, sizeof text, path);
+    format->bitsPerSample = static_cast<WORD>(ParseDecimal(text));
+    GetPrivateProfileStringA(section, "Channels", "1", text, sizeof text, path);
+    format->channels = static_cast<WORD>(ParseDecimal(text));
+    return 1;
+}
+
+int WriteRecordFormat(const RecordFormat *format, const char *section, const char *path) {
+    char text[20];
+    wsprintfA(text, "%lu", static_cast<unsigned long>(format->samplesPerSec));
+    WritePrivateProfileStringA(section, "SamplesPerSec", text, path);
+    wsprintfA(text, "%u", static_cast<unsigned>(format->bitsPerSample));
+    WritePrivateProfileStringA(section, "BitsPerSample", text, path);
+    wsprintfA(text, "%u", static_cast<unsigned>(format->channels));
+    WritePrivateProfileStringA(section, "Channels", text, path);
+    return 1;
+}
+
+void LoadPlayerSettings(HWND window) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return;
+    const char *path = state->iniPath;
+    state->topmost = ReadInt(kMain, "Topmost", state->topmost, path);
+    state->showErrors = ReadInt(kMain, "ShowError", state->showErrors, path);
+    state->showHour = ReadInt(kMain, "ShowHour", state->showHour, path);
+    state->repeatAll = ReadInt(kMain, "RepeatAll", state->repeatAll, path);
+    ApplyRestorePosition(window, state, path);
+    state->iconToTray = ReadInt(kMain, "Icon2Tray", state->iconToTray, path);
+    state->restoreLastFile = ReadInt(kLastFile, "Restore", state->restoreLastFile, path);
+    GetPrivateProfileStringA(kLastFile, "Name", "", state->lastFile, kPathSize, path);
+    state->lastFilePos = ReadInt(kLastFile, "Pos", state->lastFilePos, path);
+    state->lastFileOffset = ReadInt(kLastFile, "Offset", state->lastFileOffset, path);
+    ReadRecordFormat(&state->recordFormat, kDevParam, path);
+    RecentFilesRead(&state->recentFiles, kRecent, path);
+    RecentFilesBuildMenu(&state->recentFiles, state->fileMenu);
+}
+
+void SavePlayerSettings(HWND window) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return;
+    const char *path = state->iniPath;
+    WritePrivateProfileStringA(kMain, "Version", kProgramVersion, path);
+    WriteFlag(kMain, "Topmost", state->topmost, path);
+    WriteFlag(kMain, "ShowError", state->showErrors, path);
+    WriteFlag(kMain, "ShowHour", state->showHour, path);
+    WriteFlag(kMain, "RepeatAll", state->repeatAll, path);
+    WriteWindowPosition(window, state, path);
+    WriteFlag(kMain, "Icon2Tray", state->iconToTray, path);
+    WriteFlag(kLastFile, "Restore", state->restoreLastFile, path);
+    WritePrivateProfileStringA(kLastFile, "Name", state->lastFile, path);
+    const bool named = state->lastFile[0] != '\0';
+    WriteLong(kLastFile, "Pos", named ? MediaGetPosition(window) : 0, path);
+    WriteLong(kLastFile, "Offset", named ? state->zeroMark : 0, path);
+    WriteRecordFormat(&state->recordFormat, kDevParam, path);
+    RecentFilesWrite(&state->recentFiles, kRecent, path);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
+}

@@ -1,0 +1,28 @@
+// The media session: one sound file or one new recording, through MCI or
+// through the MP3 decoder library. Every operation takes the main window.
+#pragma once
+#include <windows.h>
+
+int MediaOpen(HWND window, const char *path);
+int MediaClose(HWND window);
+int MediaSetTimeFormat(HWND window);
+int MediaPlay(HWND window);
+int MediaPause(HWND window);
+int MediaTop(HWND window);
+int MediaLast(HWND window);
+int MediaSeekTo(HWND window, int position);
+int MediaSeekRel(HWND window, int offset);
+int MediaZero(HWND window);
+int MediaGetLength(HWND window);
+int MediaGetPosition(HWND window);
+int MediaGetMode(HWND window);
+int MediaGetDevCaps(HWND window);
+int MediaOpenForRecord(HWND window, int samplesPerSec, WORD bitsPerSample, WORD channels);
+int MediaRecord(HWND window);
+int MediaStopRecord(HWND window);
+int MediaSaveAs(HWND window, const char *path);
+int MediaOnNotify(HWND window, WPARAM flags, LPARAM lParam);
+void MediaReportError(HWND window, DWORD error);
+
+// Milliseconds per position-bar unit for a length, keeping the range within 32767.
+inline int ScrollScaleFor(int length) { return length <= 32767 ? 1 : length / 32767 + 1; }

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Runs a command in the program's test environment: a Wine prefix of its own
+# under build/, code page 932, an X display and a real-time audio sink.
+# Every process started here is ended by its PID when the command ends.
+#   tools/run.sh COMMAND [ARGS...]
+set -uo pipefail
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${TAVOLIN_BUILD:-$top/build}
+mkdir -p "$build/run"
+
+export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
+export TAVOLIN_RUNNER=1
+export WINE64=/usr/lib/wine/wine64
+export PATH="/usr/lib/wine:$PATH"
+
+started=()
+cleanup() {
+  local rc=$?
+  trap - EXIT INT TERM
+  WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1
+  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${started[@]}"; do
+    for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
+  done
+  exit $rc
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# X display: the caller's, or a private Xvfb.
+if [ -z "${DISPLAY:-}" ] || [ -n "${TAVOLIN_HEADLESS:-}" ]; then
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    started+=($!)
+    export DISPLAY=":$n"
+    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    break
+  done
+fi
+
+# Audio: MCI playback advances only in real time on a real sink.
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$build/run/xdg}
+mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
+if ! pactl info >/dev/null 2>&1; then
+  export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+  mkdir -p "$PULSE_RUNTIME_PATH"
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+    --load="module-null-sink sink_name=null rate=44100" \
+    --load="module-native-protocol-unix" >"$build/run/pulse.log" 2>&1 &
+  started+=($!)
+  for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-sink null >/dev/null 2>&1
+fi
+
+# The Wine prefix, made once.
+if [ ! -f "$WINEPREFIX/.tavolin-ready" ]; then
+  mkdir -p "$WINEPREFIX"
+  "$WINE64" wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  # The dialogs' font, mapped to the installed IPA Gothic.
+  reg=$build/run/fonts.reg
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n"MS Shell Dlg"="IPAPGothic"\r\n\r\n' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+  "$WINE64" regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "Z:${reg//\//\\}")" >/dev/null 2>&1
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  touch "$WINEPREFIX/.tavolin-ready"
+fi
+
+"$@"
