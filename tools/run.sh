@@ -64,9 +64,26 @@ if [ ! -f "$WINEPREFIX/.tavolin-ready" ]; then
   mkdir -p "$WINEPREFIX"
   "$WINE64" wineboot -i >/dev/null 2>&1
   WINEPREFIX=$WINEPREFIX wineserver -w
-  # The dialogs' font, mapped to the installed IPA Gothic.
-  reg=$build/run/fonts.reg
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n"MS Shell Dlg"="IPAPGothic"\r\n\r\n' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+  # The dialogs' font mapped to the installed IPA Gothic; every program in one
+  # virtual desktop (its own taskbar and tray, and no X window manager needed).
+  reg=$build/run/prefix.reg
+  cat >"$build/run/prefix.reg.txt" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+"MS UI Gothic"="IPAPGothic"
+"MS Shell Dlg"="IPAPGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1280x1024"
+
+REG
+  { printf '\xff\xfe'; sed 's/$/\r/' "$build/run/prefix.reg.txt" | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
   "$WINE64" regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "Z:${reg//\//\\}")" >/dev/null 2>&1
   WINEPREFIX=$WINEPREFIX wineserver -w
   touch "$WINEPREFIX/.tavolin-ready"

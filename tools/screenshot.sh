@@ -1,36 +1,26 @@
 #!/usr/bin/env bash
-# Photographs a program's main window: tools/run.sh tools/screenshot.sh PROGRAM.exe OUT.png [ARGS...]
-# Starts the program, waits for its window, saves the screen region of the
-# window as PNG, then closes the program.  TAVOLIN_DESKTOP=1 runs it inside
-# Wine's virtual desktop (frames and a tray).
+# Photographs a program's main window as PNG (inside tools/run.sh):
+#   tools/screenshot.sh PROGRAM.exe OUT.png [CLASS] [-- ARGS...]
+# With CLASS "*" the whole virtual desktop is saved (tray included).
 set -uo pipefail
-program=$1; out=$2; shift 2
+program=$1; out=$2; cls=${3:-TavolinWndClass}
+shift $(( $# >= 3 ? 3 : $# )); [ "${1:-}" = "--" ] && shift
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 mkdir -p "$(dirname "$out")"
-title=$(basename "$program" .exe)
-if [ -n "${TAVOLIN_DESKTOP:-}" ]; then
-  "$WINE64" explorer "/desktop=shot,1024x768" "$program" "$@" >/dev/null 2>&1 &
-else
-  "$WINE64" "$program" "$@" >/dev/null 2>&1 &
-fi
+"$WINE64" "$program" "$@" >/dev/null 2>&1 &
 pid=$!
-id=""
-for _ in $(seq 1 100); do
-  if [ -n "${TAVOLIN_DESKTOP:-}" ]; then
-    id=$(xwininfo -root -tree 2>/dev/null | grep -E '"shot' | head -1 | awk '{print $1}')
-  else
-    id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | head -1 | awk '{print $1}')
-  fi
-  [ -n "$id" ] && break
-  sleep 0.1
-done
-sleep "${TAVOLIN_SHOT_DELAY:-1.5}"
-if [ -n "$id" ]; then
-  import -window "$id" "$out"
+bmp=${out%.png}.bmp
+sleep "${TAVOLIN_SHOT_DELAY:-0}"
+if [ "$cls" = "*" ]; then
+  sleep 2
+  "$WINE64" "$top/build/bin/WinShot.exe" "*" "$(basename "$bmp")" "*" >/dev/null 2>&1
 else
-  import -window root "$out"
+  "$WINE64" "$top/build/bin/WinShot.exe" "$cls" "$(basename "$bmp")" >/dev/null 2>&1
 fi
-"$WINE64" taskkill /im "$(basename "$program")" >/dev/null 2>&1 || true
-sleep 0.5
-kill "$pid" 2>/dev/null
-wait "$pid" 2>/dev/null
-echo "screenshot: $out"
+[ -f "$(basename "$bmp")" ] && mv "$(basename "$bmp")" "$bmp"
+if [ -n "${TAVOLIN_SHOT_KEEP:-}" ]; then wait "$pid"; else
+  "$WINE64" taskkill /im "$(basename "$program")" >/dev/null 2>&1
+  for _ in $(seq 1 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+fi
+if [ -f "$bmp" ]; then convert "$bmp" "$out" && rm -f "$bmp" && echo "screenshot: $out"; else echo "screenshot: no window" >&2; exit 1; fi

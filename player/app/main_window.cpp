@@ -320,6 +320,24 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+BOOL RegisterPlayerClass(HINSTANCE instance) {
+    WNDCLASSA wc = {};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = DefDlgProcA;
+    wc.cbWndExtra = kMainWindowExtra;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PLAYER));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    wc.lpszClassName = kWindowClass;
+    return RegisterClassA(&wc) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    return CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
+                              reinterpret_cast<LPARAM>(instance));
+}
+
 int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, int showCommand) {
     HANDLE mutex = CreateMutexA(nullptr, FALSE, kMutexName);
     if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -328,24 +346,12 @@ int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, i
         ActivateRunningInstance();
         return 0;
     }
-    if (!previous) {
-        WNDCLASSA wc = {};
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = DefDlgProcA;
-        wc.cbWndExtra = kMainWindowExtra;
-        wc.hInstance = instance;
-        wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PLAYER));
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
-        wc.lpszClassName = kWindowClass;
-        if (!RegisterClassA(&wc)) {
-            CloseHandle(mutex);
-            return 0;
-        }
+    if (!previous && !RegisterPlayerClass(instance)) {
+        CloseHandle(mutex);
+        return 0;
     }
     InstallCentreDialogHook();
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
-                                     reinterpret_cast<LPARAM>(instance));
+    HWND window = CreateMainWindow(instance);
     if (!window) {
         RemoveCentreDialogHook();
         CloseHandle(mutex);

@@ -8,6 +8,8 @@ constexpr const char *kProgramName = "Tavolin";
 constexpr const char *kProgramVersion = "2.3(32)";
 
 int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, int showCommand);
+BOOL RegisterPlayerClass(HINSTANCE instance);
+HWND CreateMainWindow(HINSTANCE instance);   // DIALOG 102 with MainDialogProc
 void ActivateRunningInstance();
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL InitMainWindow(HWND window, HINSTANCE instance);

@@ -1,0 +1,51 @@
+// The real Tavolin.exe, started from a temporary folder.
+#include <gtest/gtest.h>
+#include "test_support.h"
+#include "res/resource.h"
+
+TEST(Program, StartsAndExitsCleanly) {
+    tt::TempDir dir;
+    const std::string exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    tt::Program player;
+    ASSERT_TRUE(tt::Start(player, exe, ""));
+    EXPECT_EQ(tt::WindowText(player.window), "Tavolin");
+    EXPECT_EQ(tt::ControlText(player.window, IDC_POSITION), " 00:00:00.00");
+    EXPECT_TRUE(player.Close());
+    // The settings are written at close, beside the executable.
+    EXPECT_EQ(tt::ReadIni(dir.File("Tavolin.ini"), "Tavolin", "Version"), "2.3(32)");
+}
+
+TEST(Program, SecondStartActivatesFirstAndExits) {
+    tt::TempDir dir;
+    const std::string exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    const std::string wave = dir.File("a.wav");
+    tt::WriteWave(wave, 2000);
+    tt::Program first;
+    ASSERT_TRUE(tt::Start(first, exe, ""));
+    ShowWindow(first.window, SW_MINIMIZE);
+    ASSERT_TRUE(tt::WaitUntil([&] { return IsIconic(first.window) != 0; }, 3000));
+    tt::Program second;
+    ASSERT_TRUE(tt::StartProcess(second, "\"" + exe + "\" " + wave));
+    EXPECT_EQ(second.WaitExit(10000), 0);
+    EXPECT_TRUE(tt::WaitUntil([&] { return !IsIconic(first.window); }, 3000));
+    // The argument of the second start was dropped.
+    tt::Pump(400);
+    EXPECT_EQ(tt::ControlText(first.window, IDC_FILENAME), "");
+    EXPECT_TRUE(first.Close());
+}
+
+TEST(Program, RenamedExecutableKeepsClassAndMutex) {
+    tt::TempDir dir;
+    const std::string exe = tt::Stage(dir, "Tavolin.exe", "Zither.exe");
+    tt::Program player;
+    ASSERT_TRUE(tt::Start(player, exe, ""));
+    EXPECT_EQ(tt::WindowText(player.window), "Zither");
+    // The original name still finds the running one through the mutex.
+    const std::string original = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    tt::Program second;
+    ASSERT_TRUE(tt::StartProcess(second, "\"" + original + "\""));
+    EXPECT_EQ(second.WaitExit(10000), 0);
+    EXPECT_TRUE(player.Close());
+    EXPECT_TRUE(tt::FileExists(dir.File("Zither.ini")));
+    EXPECT_FALSE(tt::FileExists(dir.File("Tavolin.ini")));
+}
