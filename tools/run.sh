@@ -60,7 +60,7 @@ if ! pactl info >/dev/null 2>&1; then
 fi
 
 # The Wine prefix, made once.
-if [ ! -f "$WINEPREFIX/.tavolin-ready" ]; then
+if [ ! -f "$WINEPREFIX/.tavolin-ready-2" ]; then
   mkdir -p "$WINEPREFIX"
   "$WINE64" wineboot -i >/dev/null 2>&1
   WINEPREFIX=$WINEPREFIX wineserver -w
@@ -76,6 +76,9 @@ Windows Registry Editor Version 5.00
 "MS UI Gothic"="IPAPGothic"
 "MS Shell Dlg"="IPAPGothic"
 
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
 "Desktop"="Default"
 
@@ -86,7 +89,10 @@ REG
   { printf '\xff\xfe'; sed 's/$/\r/' "$build/run/prefix.reg.txt" | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
   "$WINE64" regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "Z:${reg//\//\\}")" >/dev/null 2>&1
   WINEPREFIX=$WINEPREFIX wineserver -w
-  touch "$WINEPREFIX/.tavolin-ready"
+  touch "$WINEPREFIX/.tavolin-ready-2"
 fi
+
+# One wineserver for the whole run, so that each program starts quickly.
+wineserver -p >/dev/null 2>&1
 
 "$@"

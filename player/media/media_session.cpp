@@ -188,7 +188,9 @@ static int SeekToEdge(HWND window, bool toEnd) {
     if (state->mp3Active) {
         if (!Mp3SetSample(window, state, toEnd ? state->mp3TotalSamples - 1 : 0)) return 0;
     } else {
-        DWORD error = SendWait(state->mciDeviceId, MCI_SEEK, toEnd ? MCI_SEEK_TO_END : MCI_SEEK_TO_START, nullptr);
+        // An empty parameter block: some waveaudio drivers (Wine's) refuse a null one.
+        MCI_SEEK_PARMS seek = {};
+        DWORD error = SendWait(state->mciDeviceId, MCI_SEEK, toEnd ? MCI_SEEK_TO_END : MCI_SEEK_TO_START, &seek);
         if (error) {
             MediaReportError(window, error);
             return 0;
@@ -324,6 +326,10 @@ int MediaOpenForRecord(HWND window, int samplesPerSec, WORD bitsPerSample, WORD 
     char newName[64] = "";
     LoadStringA(state->hInstance, IDS_WAVEAUDIO, deviceType, sizeof deviceType);
     LoadStringA(state->hInstance, IDS_NEWRECORDING, newName, sizeof newName);
+    // Keep the waveaudio driver mapped for the process's life: Wine's driver
+    // is unloaded at the last close while its record thread still runs in it.
+    static HMODULE waveDriver = LoadLibraryA("mciwave.dll");
+    (void)waveDriver;
     MCI_OPEN_PARMSA open = {};
     open.lpstrDeviceType = deviceType;
     open.lpstrElementName = "";
