@@ -92,7 +92,4 @@ REG
   touch "$WINEPREFIX/.tavolin-ready-2"
 fi
 
-# One wineserver for the whole run, so that each program starts quickly.
-wineserver -p >/dev/null 2>&1
-
 "$@"
