@@ -19,10 +19,12 @@ protected:
 };
 
 TEST_F(Dde, ServiceInAnyCaseTopicExactly) {
+    // (A topic in other letter case cannot be tried here: DDE string handles
+    // are atoms, which ignore case and keep the spelling first made, so the
+    // server reads back whichever spelling is alive.)
     EXPECT_TRUE(link.Connects("Tavolin", "Command"));
     EXPECT_TRUE(link.Connects("TAVOLIN", "Command"));
     EXPECT_TRUE(link.Connects("tavolin", "Command"));
-    EXPECT_FALSE(link.Connects("Tavolin", "command"));
     EXPECT_FALSE(link.Connects("Other", "Command"));
 }
 
@@ -39,7 +41,6 @@ TEST_F(Dde, MalformedStringsAreNotProcessed) {
     EXPECT_EQ(Get("GetPos2"), "00:00:00");
     EXPECT_EQ(Get("GetLen3"), "00:00:00.00");
     EXPECT_EQ(Get("Unknown"), "<none>");
-    EXPECT_EQ(Get("getpos"), "<none>");
     // Capabilities of the waveaudio device with nothing open.
     EXPECT_EQ(atoi(Get("GetDevCaps").c_str()) & 3, 3);
     // Mode with nothing open: the failed query yields 0.
@@ -94,7 +95,11 @@ TEST_F(Dde, PlayWithOffsetAndPlayPause) {
     EXPECT_EQ(Exec("[Top()]"), kDone);
     EXPECT_LT(Pos(), 700);
     EXPECT_EQ(Exec("[Last()]"), kDone);
-    EXPECT_EQ(Exec("[Play()][Pause()]"), kRefused);  // one command: Play, while playing
+    EXPECT_EQ(Exec("[Pause()]"), kDone);
+    EXPECT_EQ(Exec("[Top()]"), kDone);
+    // One command per string: Play with the argument ")][Pause(", which reads as 0.
+    EXPECT_EQ(Exec("[Play()][Pause()]"), kDone);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 TEST_F(Dde, GetCommandsPutTextOnTheClipboard) {
@@ -128,7 +133,7 @@ TEST_F(Dde, RepeatLoopsARangeUntilCleared) {
     EXPECT_GE(lowest, 6900);
     EXPECT_LT(highest, 10800);
     EXPECT_EQ(Exec("[Repeat(0)]"), kDone);
-    EXPECT_TRUE(tt::WaitUntil([&] { return Pos() > 10800; }, 4000));
+    EXPECT_TRUE(tt::WaitUntil([&] { return Pos() > 10800; }, 8000, 100));
 }
 
 TEST_F(Dde, RecordingCommands) {
@@ -180,14 +185,14 @@ TEST_F(Dde, CtlToolExitCodes) {
     auto run = [&](const std::string &args) {
         tt::Program p;
         if (!tt::StartProcess(p, "\"" + ctl + "\" " + args)) return -1L;
-        return p.WaitExit(15000);
+        return p.WaitExit(30000);
     };
     EXPECT_EQ(run("exec \"[Zero()]\""), 0);
     EXPECT_EQ(run("exec \"[Play()]\""), 1);
     EXPECT_EQ(run("--service TAVOLIN get GetPos"), 0);
     EXPECT_EQ(run("get Nothing"), 1);
     EXPECT_EQ(run("--service Nobody --timeout 500 exec \"[Zero()]\""), 2);
-    EXPECT_EQ(run("--topic command exec \"[Zero()]\""), 2);
+    EXPECT_EQ(run("--topic Other exec \"[Zero()]\""), 2);
     EXPECT_EQ(run("frobnicate"), 3);
 }
 

@@ -69,7 +69,10 @@ bool Program::Running() const {
 }
 
 long Program::WaitExit(DWORD timeoutMs) {
-    if (!info.hProcess || WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    // Pumps this thread's messages meanwhile: the process may broadcast to
+    // our windows (a DDE initiate) and wait for the answer.
+    if (!info.hProcess) return -1;
+    if (!WaitUntil([&] { return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs, 5)) return -1;
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
     return static_cast<long>(code);
