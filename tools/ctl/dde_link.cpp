@@ -28,17 +28,21 @@ bool DdeLink::Connects(const std::string &service, const std::string &topic) {
     return conversation != nullptr;
 }
 
+DdeOutcome DdeLink::ExecuteOn(HCONV conversation, const void *data, DWORD size, UINT format, DWORD timeoutMs) {
+    DWORD result = 0;
+    HDDEDATA done = DdeClientTransaction(static_cast<LPBYTE>(const_cast<void *>(data)), size, conversation,
+                                         nullptr, format, XTYP_EXECUTE, timeoutMs, &result);
+    if (done) return DdeOutcome::Done;
+    return DdeGetLastError(instance_) == DMLERR_NOTPROCESSED ? DdeOutcome::NotProcessed : DdeOutcome::Unreachable;
+}
+
 DdeOutcome DdeLink::Execute(const std::string &service, const std::string &topic, const void *data, DWORD size,
                             UINT format, DWORD timeoutMs) {
     HCONV conversation = Connect(service, topic);
     if (!conversation) return DdeOutcome::Unreachable;
-    DWORD result = 0;
-    HDDEDATA done = DdeClientTransaction(static_cast<LPBYTE>(const_cast<void *>(data)), size, conversation,
-                                         nullptr, format, XTYP_EXECUTE, timeoutMs, &result);
-    const UINT error = done ? DMLERR_NO_ERROR : DdeGetLastError(instance_);
+    const DdeOutcome outcome = ExecuteOn(conversation, data, size, format, timeoutMs);
     DdeDisconnect(conversation);
-    if (done) return DdeOutcome::Done;
-    return error == DMLERR_NOTPROCESSED ? DdeOutcome::NotProcessed : DdeOutcome::Unreachable;
+    return outcome;
 }
 
 DdeOutcome DdeLink::Execute(const std::string &service, const std::string &topic, const std::string &command,
@@ -48,6 +52,15 @@ DdeOutcome DdeLink::Execute(const std::string &service, const std::string &topic
 
 DdeOutcome DdeLink::Request(const std::string &service, const std::string &topic, const std::string &item,
                             std::string *reply, DWORD timeoutMs, UINT format) {
+    // Wine's DDEML can leave a stale acknowledgement that fails the first
+    // request after other traffic; one retry on a fresh conversation clears it.
+    DdeOutcome outcome = RequestOnce(service, topic, item, reply, timeoutMs, format);
+    if (outcome == DdeOutcome::NotProcessed) outcome = RequestOnce(service, topic, item, reply, timeoutMs, format);
+    return outcome;
+}
+
+DdeOutcome DdeLink::RequestOnce(const std::string &service, const std::string &topic, const std::string &item,
+                                std::string *reply, DWORD timeoutMs, UINT format) {
     HCONV conversation = Connect(service, topic);
     if (!conversation) return DdeOutcome::Unreachable;
     HSZ hszItem = DdeCreateStringHandleA(instance_, item.c_str(), CP_WINANSI);

@@ -25,7 +25,13 @@ public:
                        std::string *reply, DWORD timeoutMs, UINT format = CF_TEXT);
     bool Connects(const std::string &service, const std::string &topic);
 
-private:
+    // One conversation for many executes (executes do not suffer the stale
+    // acknowledgement that requests do).
     HCONV Connect(const std::string &service, const std::string &topic);
+    DdeOutcome ExecuteOn(HCONV conversation, const void *data, DWORD size, UINT format, DWORD timeoutMs);
+
+private:
+    DdeOutcome RequestOnce(const std::string &service, const std::string &topic, const std::string &item,
+                           std::string *reply, DWORD timeoutMs, UINT format);
     DWORD instance_ = 0;
 };
