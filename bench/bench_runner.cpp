@@ -1,0 +1,114 @@
+// Measurements for bench/run.sh.
+//   bench_runner startup EXE CLASS RUNS        median ms to a visible window, and to exit after WM_CLOSE
+//   bench_runner cpu EXE CLASS SECONDS [ARGS]  CPU ms the program uses over SECONDS (after 2 s to settle)
+//   bench_runner dde SERVICE COMMAND COUNT     executes per second over one conversation
+#include "dde_link.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Started {
+    PROCESS_INFORMATION info = {};
+    HWND window = nullptr;
+};
+
+LONGLONG Now100ns() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return c.QuadPart * 10000000 / f.QuadPart;
+}
+
+bool Launch(const std::string &exe, const std::string &args, const char *cls, Started *s, double *msToWindow) {
+    std::string line = "\"" + exe + "\" " + args;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    const LONGLONG t0 = Now100ns();
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &s->info)) return false;
+    for (int i = 0; i < 20000 && !s->window; ++i) {
+        HWND w = FindWindowA(cls, nullptr);
+        if (w && IsWindowVisible(w)) s->window = w;
+        else Sleep(1);
+    }
+    if (msToWindow) *msToWindow = (Now100ns() - t0) / 10000.0;
+    return s->window != nullptr;
+}
+
+double CloseAndWait(Started *s) {
+    const LONGLONG t0 = Now100ns();
+    PostMessageA(s->window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(s->info.hProcess, 20000);
+    const double ms = (Now100ns() - t0) / 10000.0;
+    CloseHandle(s->info.hProcess);
+    CloseHandle(s->info.hThread);
+    return ms;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double CpuMs(HANDLE process) {
+    FILETIME c, e, k, u;
+    GetProcessTimes(process, &c, &e, &k, &u);
+    auto ms = [](FILETIME f) { return ((static_cast<ULONGLONG>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 10000.0; };
+    return ms(k) + ms(u);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) return 3;
+    const std::string verb = argv[1];
+    if (verb == "startup" && argc == 5) {
+        std::vector<double> up, down;
+        for (int i = 0; i < atoi(argv[4]); ++i) {
+            Started s;
+            double ms = 0;
+            if (!Launch(argv[2], "", argv[3], &s, &ms)) return 1;
+            up.push_back(ms);
+            down.push_back(CloseAndWait(&s));
+            Sleep(200);
+        }
+        printf("%.1f %.1f\n", Median(up), Median(down));
+        return 0;
+    }
+    if (verb == "cpu" && argc >= 5) {
+        Started s;
+        if (!Launch(argv[2], argc > 5 ? argv[5] : "", argv[3], &s, nullptr)) return 1;
+        Sleep(2000);
+        if (argc > 6) {  // a DDE command to start with, e.g. [Play()]
+            DdeLink link;
+            link.Execute("Tavolin", "Command", argv[6], 5000);
+        }
+        const double before = CpuMs(s.info.hProcess);
+        Sleep(static_cast<DWORD>(atoi(argv[4]) * 1000));
+        const double used = CpuMs(s.info.hProcess) - before;
+        CloseAndWait(&s);
+        printf("%.1f\n", used);
+        return 0;
+    }
+    if (verb == "dde" && argc == 5) {
+        DdeLink link;
+        HCONV conversation = link.Connect(argv[2], "Command");
+        if (!conversation) return 2;
+        const std::string command = argv[3];
+        const int count = atoi(argv[4]);
+        int failed = 0;
+        const LONGLONG t0 = Now100ns();
+        for (int i = 0; i < count; ++i)
+            if (link.ExecuteOn(conversation, command.c_str(), static_cast<DWORD>(command.size() + 1), CF_TEXT, 5000) !=
+                DdeOutcome::Done)
+                ++failed;
+        const double seconds = (Now100ns() - t0) / 1e7;
+        DdeDisconnect(conversation);
+        printf("%.0f %d\n", count / seconds, failed);
+        return 0;
+    }
+    return 3;
+}

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Benchmarks, each a ratio against a baseline timed in the same run.
+# Run inside tools/run.sh (make bench).  BENCH_SECONDS sets the CPU windows (20).
+set -uo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bin=$top/build/bin; b=$top/build/cmake-x64/bench
+secs=${BENCH_SECONDS:-20}
+run() { "$WINE64" "$b/bench_runner.exe" "$@" 2>/dev/null | tr -d '\r'; }
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cp "$bin/Tavolin.exe" "$work/"; printf '[Tavolin]\r\nShowError=0\r\n' >"$work/Tavolin.ini"
+sox -n -r 22050 -c 1 -b 16 "$work/long.wav" synth 60 sine 440 vol 0.2 2>/dev/null
+wexe="Z:${work//\//\\}\\Tavolin.exe"; wwav="Z:${work//\//\\}\\long.wav"
+bare="Z:${b//\//\\}\\bare_dialog.exe"
+
+echo "== start-up (median of 10): ms to visible window, ms to exit after WM_CLOSE"
+read -r bu bd <<<"$(run startup "$bare" BareWndClass 10)"
+read -r tu td <<<"$(run startup "$wexe" TavolinWndClass 10)"
+echo "bare dialog   $bu  $bd"
+echo "Tavolin       $tu  $td"
+awk -v a="$tu" -v b="$bu" -v c="$td" -v d="$bd" 'BEGIN{printf "ratio start %.2f, exit %.2f (goal <= 1.3)\n", a/b, c/d}'
+
+echo "== CPU over ${secs} s (ms of user+system time of the program's process)"
+# Wine reports no times for other processes, so the Linux process is read.
+cpu_of() {  # EXE_NAME DDE_COMMAND... ; the program is already starting
+  local name=$1 pid=""; shift
+  for _ in $(seq 1 100); do pid=$(pgrep -f "$name" | head -1); [ -n "$pid" ] && break; sleep 0.1; done
+  sleep 2
+  [ $# -gt 0 ] && "$WINE64" "$bin/TavolinCtl.exe" exec "$1" >/dev/null 2>&1
+  local t0 t1 hz; hz=$(getconf CLK_TCK)
+  t0=$(awk '{print $14+$15}' "/proc/$pid/stat")
+  sleep "$secs"
+  t1=$(awk '{print $14+$15}' "/proc/$pid/stat")
+  echo $(( (t1 - t0) * 1000 / hz ))
+}
+"$WINE64" "$bare" & bi=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
+"$WINE64" "$wexe" "$wwav" & ti=$(cpu_of Tavolin.exe); "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0; wait
+"$WINE64" "$wexe" "$wwav" & tp=$(cpu_of Tavolin.exe "[Play()]"); "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0; wait
+echo "bare dialog with a 200 ms timer  $bi"
+echo "Tavolin idle, file open          $ti"
+echo "Tavolin playing                  $tp"
+awk -v a="$ti" -v b="$bi" 'BEGIN{printf "ratio idle %.2f (goal <= 1.5)\n", (b>0? a/b : 0)}'
+
+echo "== DDE executes per second (one conversation, 2000 each)"
+"$WINE64" "Z:${b//\//\\}\\bare_dde_server.exe" & bpid=$!
+sleep 1
+rb=$(run dde BareDde "[Zero()]" 2000)
+kill $bpid 2>/dev/null; "$WINE64" taskkill /f /im bare_dde_server.exe >/dev/null 2>&1
+"$WINE64" "$wexe" & tpid=$!
+sleep 2
+rz=$(run dde Tavolin "[Zero()]" 2000)
+"$WINE64" "$bin/TavolinCtl.exe" exec "[Open($wwav)]" >/dev/null 2>&1
+rs=$(run dde Tavolin "[SeekRel(0)]" 2000)
+"$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0 >/dev/null 2>&1; wait $tpid 2>/dev/null
+echo "bare server [Zero()]        $rb   (rate, failures)"
+echo "Tavolin [Zero()] closed     $rz"
+echo "Tavolin [SeekRel(0)] open   $rs"
+awk -v a="${rz%% *}" -v b="${rb%% *}" -v c="${rs%% *}" 'BEGIN{printf "time per round trip vs bare: Zero %.2f, SeekRel %.2f (goal <= 1.5)\n", b/a, b/c}'
