@@ -1,10 +1,20 @@
 // The baseline for the start-up benchmark: a bare Win32 dialog program with a
-// 200 ms timer that does nothing (also the idle CPU baseline).
+// 200 ms timer that does nothing (also the idle CPU baseline).  Given a Wave
+// file it plays it through MCI: the cost of MCI playback itself.
 #include <windows.h>
+#include <mmsystem.h>
+#include <string>
 
-static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM) {
+static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG: SetTimer(window, 1, 200, nullptr); return TRUE;
+    case WM_INITDIALOG:
+        SetTimer(window, 1, 200, nullptr);
+        if (lParam && *reinterpret_cast<const char *>(lParam)) {
+            const std::string open = std::string("open \"") + reinterpret_cast<const char *>(lParam) + "\" type waveaudio alias a";
+            mciSendStringA(open.c_str(), nullptr, 0, nullptr);
+            mciSendStringA("play a", nullptr, 0, window);
+        }
+        return TRUE;
     case WM_TIMER: return TRUE;
     case WM_CLOSE: DestroyWindow(window); return TRUE;
     case WM_DESTROY: PostQuitMessage(0); return TRUE;
@@ -12,7 +22,7 @@ static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM) {
     }
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int show) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = DefDlgProcA;
     wc.cbWndExtra = DLGWINDOWEXTRA;
@@ -20,7 +30,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = "BareWndClass";
     RegisterClassA(&wc);
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(1), nullptr, BareProc, 0);
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(1), nullptr, BareProc,
+                                     reinterpret_cast<LPARAM>(commandTail));
     if (!window) return 1;
     ShowWindow(window, show);
     MSG msg;

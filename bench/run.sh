@@ -33,12 +33,14 @@ cpu_of() {  # EXE_NAME DDE_COMMAND... ; the program is already starting
   echo $(( (t1 - t0) * 1000 / hz ))
 }
 "$WINE64" "$bare" & bi=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
+"$WINE64" "$bare" "$wwav" & bp=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
 "$WINE64" "$wexe" "$wwav" & ti=$(cpu_of Tavolin.exe); "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0; wait
 "$WINE64" "$wexe" "$wwav" & tp=$(cpu_of Tavolin.exe "[Play()]"); "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0; wait
 echo "bare dialog with a 200 ms timer  $bi"
 echo "Tavolin idle, file open          $ti"
+echo "bare dialog playing through MCI  $bp"
 echo "Tavolin playing                  $tp"
-awk -v a="$ti" -v b="$bi" 'BEGIN{printf "ratio idle %.2f (goal <= 1.5)\n", (b>0? a/b : 0)}'
+awk -v a="$ti" -v b="$bi" -v c="$tp" -v d="$bp" 'BEGIN{printf "ratio idle %.2f (goal <= 1.5), playing %.2f (goal: no more than MCI playback)\n", (b>0? a/b : 0), (d>0? c/d : 0)}'
 
 echo "== DDE executes per second (one conversation, 2000 each)"
 "$WINE64" "Z:${b//\//\\}\\bare_dde_server.exe" & bpid=$!
