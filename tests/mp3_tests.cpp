@@ -1,0 +1,113 @@
+// MP3 files through the player and our VBMP3.dll, over DDE from another process.
+// The files are made by tools/make_mp3s.sh (lame) before this test runs.
+#include "player_process.h"
+#include "res/resource.h"
+#include <mmsystem.h>
+
+namespace {
+
+constexpr DdeOutcome kDone = DdeOutcome::Done;
+constexpr DdeOutcome kRefused = DdeOutcome::NotProcessed;
+
+std::string Mp3(const char *name) {
+    std::string folder = tt::BinDir();
+    folder = folder.substr(0, folder.find_last_of('\\')) + "\\cmake-x64\\tests\\mp3";
+    return folder + "\\" + name;
+}
+
+class Mp3Player : public PlayerProcess {
+protected:
+    void SetUp() override {
+        tt::Stage(dir, "VBMP3.dll", "VBMP3.dll");
+        StartPlayer();
+    }
+};
+
+TEST_F(Mp3Player, OpensPrimedAndSeeksBySamples) {
+    ASSERT_EQ(Exec("[Open(" + Mp3("cbr.mp3") + ")]"), kDone);
+    const int length = atoi(Get("GetLen").c_str());
+    EXPECT_NEAR(length, 5000, 150);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PAUSE));
+    EXPECT_LT(Pos(), 200);  // primed: played for a moment, then paused
+    ASSERT_EQ(Exec("[SeekTo(1000)]"), kDone);
+    EXPECT_EQ(Pos(), 1000);
+    ASSERT_EQ(Exec("[Play()]"), kDone);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
+    Sleep(1200);
+    const int playing = Pos();
+    EXPECT_GT(playing, 1500);
+    EXPECT_LT(playing, 3000);
+    ASSERT_EQ(Exec("[Pause()]"), kDone);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PAUSE));
+    const int paused = Pos();
+    Sleep(400);
+    EXPECT_EQ(Pos(), paused);
+    // A seek while playing goes on playing from the new sample.
+    ASSERT_EQ(Exec("[Play()]"), kDone);
+    ASSERT_EQ(Exec("[SeekTo(3000)]"), kDone);
+    EXPECT_GE(Pos(), 3000);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
+    EXPECT_EQ(Exec("[Top()]"), kDone);
+    EXPECT_LT(Pos(), 500);
+}
+
+TEST_F(Mp3Player, PlayedToTheEndStandsPausedAtTheLastSample) {
+    ASSERT_EQ(Exec("[Open(" + Mp3("mono22.mp3") + ")]"), kDone);
+    const int length = atoi(Get("GetLen").c_str());
+    EXPECT_NEAR(length, 2000, 150);
+    ASSERT_EQ(Exec("[SeekTo(1200)]"), kDone);
+    ASSERT_EQ(Exec("[Play()]"), kDone);
+    EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PAUSE); }, 5000, 100));
+    EXPECT_NEAR(Pos(), length, 2);
+    // Repeat-all does not restart an MP3 (it stands paused, not opened).
+    Sleep(600);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PAUSE));
+}
+
+TEST_F(Mp3Player, VbrAndTaggedFilesOpen) {
+    ASSERT_EQ(Exec("[Open(" + Mp3("vbr.mp3") + ")]"), kDone);
+    EXPECT_NEAR(atoi(Get("GetLen").c_str()), 5000, 150);
+    ASSERT_EQ(Exec("[Open(" + Mp3("id3.mp3") + ")]"), kDone);
+    EXPECT_NEAR(atoi(Get("GetLen").c_str()), 5000, 150);
+    ASSERT_EQ(Exec("[Open(" + Mp3("truncated.mp3") + ")]"), kDone);
+    EXPECT_GT(atoi(Get("GetLen").c_str()), 1000);
+    ASSERT_EQ(Exec("[Play()]"), kDone);
+}
+
+TEST_F(Mp3Player, BadFilesAreRefusedAndThePlayerGoesOn) {
+    for (const char *bad : {"garbage.mp3", "empty.mp3", "badtag.mp3", "missing.mp3"}) {
+        EXPECT_EQ(Exec("[Open(" + Mp3(bad) + ")]"), kRefused) << bad;
+        EXPECT_EQ(Get("GetLen"), "0") << bad;
+    }
+    ASSERT_EQ(Exec("[Open(" + Mp3("cbr.mp3") + ")]"), kDone);
+    EXPECT_TRUE(player.Running());
+}
+
+TEST_F(Mp3Player, VersionBoxShowsTheLibraryAndItsNotice) {
+    PostMessageA(player.window, WM_COMMAND, IDM_VERSION, 0);
+    HWND box = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(box);
+    const std::string text = tt::MessageBoxText(box);
+    EXPECT_NE(text.find("Tavolin Version 2.3(32)"), std::string::npos) << text;
+    EXPECT_NE(text.find("VBMP3.dll Version 1.00"), std::string::npos) << text;
+    // The first translation has no notice; the second's is shown.
+    EXPECT_NE(text.find("Copyright (C) 2026 The Tavolin developers"), std::string::npos) << text;
+    tt::PressButton(box, IDOK);
+}
+
+TEST(Mp3Missing, WithoutTheLibraryMp3FailsAndTheBoxHasNoDecoderLine) {
+    tt::TempDir dir;
+    const std::string exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    tt::WriteIni(dir.File("Tavolin.ini"), "Tavolin", "ShowError", "0");
+    tt::Program player;
+    ASSERT_TRUE(tt::Start(player, exe, ""));
+    DdeLink link;
+    EXPECT_EQ(link.Execute("Tavolin", "Command", "[Open(" + Mp3("cbr.mp3") + ")]", 10000), kRefused);
+    PostMessageA(player.window, WM_COMMAND, IDM_VERSION, 0);
+    HWND box = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(tt::MessageBoxText(box).find("VBMP3"), std::string::npos);
+    tt::PressButton(box, IDOK);
+}
+
+}  // namespace
