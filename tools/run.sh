@@ -59,6 +59,10 @@ if ! pactl info >/dev/null 2>&1; then
   pactl set-default-sink null >/dev/null 2>&1
 fi
 
+# A wineserver left by an earlier, killed run still serves its dead display;
+# end it so that this run's programs start on this display.
+WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 && WINEPREFIX=$WINEPREFIX wineserver -w
+
 # The Wine prefix, made once.
 if [ ! -f "$WINEPREFIX/.tavolin-ready-2" ]; then
   mkdir -p "$WINEPREFIX"

@@ -1,0 +1,102 @@
+// The player's MP3 branch against scripted decoder libraries: the answers a
+// real decoder gives rarely (a missing entry point, sample rate 0, unknown
+// error numbers, a decoder that never starts).
+#include "player_process.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr DdeOutcome kDone = DdeOutcome::Done;
+constexpr DdeOutcome kRefused = DdeOutcome::NotProcessed;
+
+class FakeDecoder : public PlayerProcess {
+protected:
+    // Stages tests/<library>.dll as VBMP3.dll beside the player.
+    void StartWith(const char *library, bool showErrors = false) {
+        const std::string from = tt::BinDir() + "\\..\\cmake-x64\\tests\\" + library + ".dll";
+        ASSERT_TRUE(CopyFileA(from.c_str(), dir.File("VBMP3.dll").c_str(), FALSE)) << from;
+        StartPlayer("Tavolin.exe", showErrors);
+    }
+    // An .mp3 whose text scripts the fake decoder.
+    std::string Script(const char *name, const char *text) {
+        const std::string path = dir.File(name);
+        tt::WriteFileBytes(path, text);
+        return path;
+    }
+    std::string VersionBoxText() {
+        PostMessageA(player.window, WM_COMMAND, IDM_VERSION, 0);
+        HWND box = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
+        if (!box) return "<no box>";
+        const std::string text = tt::MessageBoxText(box);
+        tt::PressButton(box, IDOK);
+        return text;
+    }
+};
+
+TEST_F(FakeDecoder, ALibraryMissingOneEntryPointCountsAsMissing) {
+    StartWith("fake_vbmp3_23");
+    EXPECT_EQ(Exec("[Open(" + Script("a.mp3", "rate=44100") + ")]"), kRefused);
+    const std::string text = VersionBoxText();
+    EXPECT_NE(text.find("Tavolin Version"), std::string::npos) << text;
+    EXPECT_EQ(text.find("VBMP3"), std::string::npos) << text;
+}
+
+TEST_F(FakeDecoder, FullLibraryWithoutVersionResourceShowsTheCredits) {
+    StartWith("fake_vbmp3");
+    ASSERT_EQ(Exec("[Open(" + Script("a.mp3", "rate=44100 samples=441000") + ")]"), kDone);
+    EXPECT_EQ(Get("GetLen"), "10000");
+    ASSERT_EQ(Exec("[SeekTo(1000)]"), kDone);
+    EXPECT_EQ(Get("GetPos"), "1000");  // sample 44100
+    const std::string text = VersionBoxText();
+    EXPECT_NE(text.find("VBMP3.dll Version 0.99"), std::string::npos) << text;
+    EXPECT_NE(text.find("MP3 decoding through the VBMP3 decoder library."), std::string::npos) << text;
+}
+
+TEST_F(FakeDecoder, SampleRateZeroGivesLengthAndPositionZero) {
+    StartWith("fake_vbmp3");
+    ASSERT_EQ(Exec("[Open(" + Script("zero.mp3", "rate=0 samples=5000") + ")]"), kDone);
+    EXPECT_EQ(Get("GetLen"), "0");
+    EXPECT_EQ(Get("GetPos"), "0");
+    EXPECT_EQ(Exec("[SeekTo(1000)]"), kDone);
+    EXPECT_EQ(Get("GetPos"), "0");
+    EXPECT_TRUE(player.Running());
+}
+
+// The error box: "VBMP3 Error : n" and string 640 + n, or 640 past 33.
+TEST_F(FakeDecoder, ErrorNumbersPastTheTableShowTheUnknownError) {
+    StartWith("fake_vbmp3", true);
+    const std::string ctl = tt::BinDir() + "\\TavolinCtl.exe";
+    struct Case { const char *script, *number, *text; };
+    const Case cases[] = {
+        {"error=34", "VBMP3 Error : 34", "\x96\xa2\x92\x6d\x82\xcc\x83\x47\x83\x89\x81\x5b"},  // 未知のエラー
+        {"error=33", "VBMP3 Error : 33", "NT"},  // the table's last entry
+    };
+    for (const Case &c : cases) {
+        tt::Program client;
+        ASSERT_TRUE(tt::StartProcess(client, "\"" + ctl + "\" exec \"[Open(" + Script("bad.mp3", c.script) + ")]\""));
+        HWND box = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
+        ASSERT_TRUE(box) << c.script;
+        const std::string text = tt::MessageBoxText(box);
+        EXPECT_NE(text.find(c.number), std::string::npos) << text;
+        EXPECT_NE(text.find(c.text), std::string::npos) << text;
+        tt::PressButton(box, IDOK);
+        EXPECT_EQ(client.WaitExit(10000), 1) << c.script;
+    }
+    EXPECT_EQ(Get("GetLen"), "0");
+}
+
+// A decoder that never reaches the state the player waits for: the wait
+// gives up after its bound, the session is closed, the player goes on.
+TEST_F(FakeDecoder, ADecoderThatNeverStartsIsGivenUp) {
+    StartWith("fake_vbmp3");
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(Exec("[Open(" + Script("stuck.mp3", "rate=44100 stuck=1") + ")]"), kRefused);
+    const DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 1900u);
+    EXPECT_LT(took, 8000u);
+    EXPECT_EQ(Get("GetLen"), "0");
+    ASSERT_EQ(Exec("[Open(" + Script("fine.mp3", "rate=22050 samples=22050") + ")]"), kDone);
+    EXPECT_EQ(Get("GetLen"), "1000");
+}
+
+}  // namespace
