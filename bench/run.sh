@@ -57,3 +57,22 @@ echo "bare server [Zero()]        $rb   (rate, failures)"
 echo "Tavolin [Zero()] closed     $rz"
 echo "Tavolin [SeekRel(0)] open   $rs"
 awk -v a="${rz%% *}" -v b="${rb%% *}" -v c="${rs%% *}" 'BEGIN{printf "time per round trip vs bare: Zero %.2f, SeekRel %.2f (goal <= 1.5)\n", b/a, b/c}'
+
+echo "== MP3 decoder library against mpg123 -t (decode only, native), BENCH_SECONDS of playback"
+mp3=$top/build/bench-mp3
+bash "$top/bench/make_bench_mp3s.sh" "$mp3"
+wdll="Z:${bin//\//\\}\\VBMP3.dll"
+# Wine's waveOut costs far more than decoding, so its share is measured alone
+# (the same PCM rate and buffering) and the decoding share is the rest.
+out=$("$WINE64" "$b/mp3_bench.exe" --waveout "$secs" 2>/dev/null | tr -d '\r')
+echo "waveOut alone, 44.1 kHz stereo: $out ms CPU per minute"
+printf '%-14s %7s %9s %8s %4s %10s %12s %10s %6s\n' file open_ms seek_mean seek_max miss cpu_ms/min less_output mpg123/min ratio
+for f in cbr10 vbr60 vbr60_noxing; do
+  minutes=$([ "$f" = cbr10 ] && echo 10 || echo 60)
+  read -r open seekm seekx miss cpu <<<"$("$WINE64" "$b/mp3_bench.exe" "$wdll" "Z:${mp3//\//\\}\\$f.mp3" "$secs" 2>/dev/null | tr -d '\r')"
+  # mpg123's user+system time for the whole file, per minute of audio.
+  ref=$( { TIMEFORMAT='%U %S'; time mpg123 -q -t "$mp3/$f.mp3" >/dev/null 2>&1; } 2>&1 | awk -v m="$minutes" '{printf "%.0f", ($1+$2)*1000/m}')
+  awk -v f="$f" -v o="$open" -v sm="$seekm" -v sx="$seekx" -v mi="$miss" -v c="$cpu" -v r="$ref" \
+    -v w="$out" 'BEGIN{d=c-w; printf "%-14s %7s %9s %8s %4s %10s %12.0f %10s %6.2f\n", f, o, sm, sx, mi, c, d, r, (r>0? d/r : 0)}'
+done
+echo "goals: vbr60 open < 50 ms, vbr60_noxing open < 300 ms, miss 0, ratio (decoding share / mpg123) <= 3"
