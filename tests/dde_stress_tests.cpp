@@ -7,7 +7,6 @@
 namespace {
 
 constexpr DdeOutcome kDone = DdeOutcome::Done;
-constexpr DdeOutcome kRefused = DdeOutcome::NotProcessed;
 
 class Stress : public PlayerProcess {
 protected:
@@ -37,7 +36,7 @@ protected:
 TEST_F(Stress, FuzzedExecutesAreAnsweredAndChangeNothing) {
     char countText[16] = "";
     const long total = GetEnvironmentVariableA("TAVOLIN_FUZZ_COUNT", countText, sizeof countText) ? atol(countText) : 100000;
-    const std::string client = tt::BinDir() + "\\..\\cmake-x64\\tests\\dde_fuzz_client.exe";
+    const std::string client = tt::TestsDir() + "\\dde_fuzz_client.exe";
     constexpr int kRuns = 2, kChunks = 4;
     for (int run = 0; run < kRuns; ++run) {
         if (run) {
@@ -78,7 +77,7 @@ Usage Measure(HANDLE process) {
 TEST_F(Stress, EightClientsForTwentySecondsLeaveNoGrowth) {
     constexpr int kClients = 8;
     constexpr DWORD kSeconds = 20;
-    const std::string client = tt::BinDir() + "\\..\\cmake-x64\\tests\\dde_load_client.exe";
+    const std::string client = tt::TestsDir() + "\\dde_load_client.exe";
     std::vector<tt::Program> clients(kClients);
     for (int i = 0; i < kClients; ++i)
         ASSERT_TRUE(tt::StartProcess(clients[i], "\"" + client + "\" " + service + " " + std::to_string(kSeconds) + " " + std::to_string(i + 1)));
@@ -116,4 +115,3 @@ TEST_F(Stress, EightClientsForTwentySecondsLeaveNoGrowth) {
 }
 
 }  // namespace
-

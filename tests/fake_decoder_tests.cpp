@@ -13,7 +13,7 @@ class FakeDecoder : public PlayerProcess {
 protected:
     // Stages tests/<library>.dll as VBMP3.dll beside the player.
     void StartWith(const char *library, bool showErrors = false) {
-        const std::string from = tt::BinDir() + "\\..\\cmake-x64\\tests\\" + library + ".dll";
+        const std::string from = tt::TestsDir() + "\\" + library + ".dll";
         ASSERT_TRUE(CopyFileA(from.c_str(), dir.File("VBMP3.dll").c_str(), FALSE)) << from;
         StartPlayer("Tavolin.exe", showErrors);
     }
@@ -23,14 +23,19 @@ protected:
         tt::WriteFileBytes(path, text);
         return path;
     }
-    std::string VersionBoxText() {
-        PostMessageA(player.window, WM_COMMAND, IDM_VERSION, 0);
+    // The text of the player's next message box, closed with OK.
+    std::string CloseBox() {
         HWND box = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
-        if (!box) return "<no box>";
+        if (!box) return kNoBox;
         const std::string text = tt::MessageBoxText(box);
         tt::PressButton(box, IDOK);
         return text;
     }
+    std::string VersionBoxText() {
+        PostMessageA(player.window, WM_COMMAND, IDM_VERSION, 0);
+        return CloseBox();
+    }
+    static constexpr const char *kNoBox = "<no box>";
 };
 
 TEST_F(FakeDecoder, ALibraryMissingOneEntryPointCountsAsMissing) {
@@ -74,12 +79,10 @@ TEST_F(FakeDecoder, ErrorNumbersPastTheTableShowTheUnknownError) {
     for (const Case &c : cases) {
         tt::Program client;
         ASSERT_TRUE(tt::StartProcess(client, "\"" + ctl + "\" exec \"[Open(" + Script("bad.mp3", c.script) + ")]\""));
-        HWND box = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
-        ASSERT_TRUE(box) << c.script;
-        const std::string text = tt::MessageBoxText(box);
+        const std::string text = CloseBox();
+        ASSERT_NE(text, kNoBox) << c.script;
         EXPECT_NE(text.find(c.number), std::string::npos) << text;
         EXPECT_NE(text.find(c.text), std::string::npos) << text;
-        tt::PressButton(box, IDOK);
         EXPECT_EQ(client.WaitExit(10000), 1) << c.script;
     }
     EXPECT_EQ(Get("GetLen"), "0");

@@ -10,9 +10,7 @@ constexpr DdeOutcome kDone = DdeOutcome::Done;
 constexpr DdeOutcome kRefused = DdeOutcome::NotProcessed;
 
 std::string Mp3(const char *name) {
-    std::string folder = tt::BinDir();
-    folder = folder.substr(0, folder.find_last_of('\\')) + "\\cmake-x64\\tests\\mp3";
-    return folder + "\\" + name;
+    return tt::TestsDir() + "\\mp3\\" + name;
 }
 
 class Mp3Player : public PlayerProcess {

@@ -13,6 +13,13 @@ std::string BinDir() {
     return path + "\\bin";
 }
 
+std::string TestsDir() {
+    char buffer[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    const std::string path = buffer;
+    return path.substr(0, path.find_last_of('\\'));
+}
+
 static void RemoveTree(const std::string &path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);

@@ -9,6 +9,8 @@ namespace tt {
 
 // Folder of the built programs (build/bin).
 std::string BinDir();
+// Folder of the running test program and its helpers (build/cmake-x64/tests).
+std::string TestsDir();
 
 // A fresh folder under the temporary folder, removed with everything in it.
 struct TempDir {
