@@ -1,0 +1,17 @@
+// The mapper's settings file: first-run defaults, "Icon2Tray", flushing.
+#pragma once
+#include "mapper_state.h"
+
+struct IniValue {
+    const char *section;
+    const char *key;
+    const char *value;
+};
+
+// When "Version" of the program's section is missing or empty, writes the
+// defaults in their order over the same keys, then flushes. TRUE when written.
+BOOL WriteFirstRunDefaults(HWND window, const IniValue *defaults, int count);
+void ReadIconToTray(HWND window);
+void WriteIconToTray(HWND window);
+void WriteMapperVersion(HWND window);
+void FlushSettings(HWND window);

@@ -1,0 +1,122 @@
+#include "mapper_tray.h"
+#include "mapper_ids.h"
+#include <shellapi.h>
+
+namespace {
+
+PNOTIFYICONDATAA IconData(MapperState *state) { return reinterpret_cast<PNOTIFYICONDATAA>(&state->trayIcon); }
+
+void PostSendToTray(HWND window) {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    PostMessageA(window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, MAKELPARAM(cursor.x, cursor.y));
+}
+
+void UpdateRestoreMinimise(HWND window, HMENU systemMenu) {
+    const BOOL minimised = IsIconic(window);
+    EnableMenuItem(systemMenu, SC_RESTORE, MF_BYCOMMAND | (minimised ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(systemMenu, SC_MINIMIZE, MF_BYCOMMAND | (minimised ? MF_GRAYED : MF_ENABLED));
+}
+
+}  // namespace
+
+void SendToTray(HWND window) {
+    MapperState *state = GetMapperState(window);
+    if (!state || state->inTray) return;
+    GetWindowTextA(window, state->trayIcon.szTip, sizeof state->trayIcon.szTip);
+    if (!IsIconic(window)) ShowWindow(window, SW_SHOWMINIMIZED);
+    if (!Shell_NotifyIconA(NIM_ADD, IconData(state))) return;
+    ShowWindow(window, SW_HIDE);
+    const UINT_PTR id = g_mapperProgram->trayTimerId ? g_mapperProgram->trayTimerId
+                                                     : reinterpret_cast<UINT_PTR>(window);
+    state->trayTimer = SetTimer(window, id, kTrayRefreshMs, nullptr);
+    state->inTray = 1;
+}
+
+void RestoreFromTray(HWND window) {
+    MapperState *state = GetMapperState(window);
+    if (!state || !state->inTray) return;
+    Shell_NotifyIconA(NIM_DELETE, IconData(state));
+    ShowWindow(window, SW_SHOW);
+    ShowWindow(window, SW_RESTORE);
+    if (state->trayTimer) KillTimer(window, state->trayTimer);
+    state->trayTimer = 0;
+    state->inTray = 0;
+}
+
+void RefreshTrayIcon(HWND window) {
+    MapperState *state = GetMapperState(window);
+    if (!state) return;
+    if (!Shell_NotifyIconA(NIM_MODIFY, IconData(state))) Shell_NotifyIconA(NIM_ADD, IconData(state));
+}
+
+void OnMapperSize(HWND window) {
+    MapperState *state = GetMapperState(window);
+    if (!state) return;
+    UpdateRestoreMinimise(window, GetSystemMenu(window, FALSE));
+    if (state->inTray) {
+        // Shown by other means (a second start): the icon goes; the refresh
+        // timer runs on and its ticks do nothing until the next send.
+        if (IsWindowVisible(window)) {
+            Shell_NotifyIconA(NIM_DELETE, IconData(state));
+            state->inTray = 0;
+        }
+    } else if (state->iconToTray && IsIconic(window)) {
+        PostSendToTray(window);
+    }
+}
+
+void ToggleIconToTray(HWND window) {
+    MapperState *state = GetMapperState(window);
+    if (!state) return;
+    state->iconToTray = !state->iconToTray;
+    if (state->iconToTray && IsIconic(window) && !state->inTray) PostSendToTray(window);
+}
+
+void PrepareMapperMenu(HWND window, HMENU menu, BOOL systemMenu) {
+    MapperState *state = GetMapperState(window);
+    if (!state) return;
+    if (systemMenu) {
+        RemoveMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+        RemoveMenu(menu, SC_SIZE, MF_BYCOMMAND);
+        UpdateRestoreMinimise(window, menu);
+        CheckMenuItem(menu, IDM_SYS_ICON2TRAY, MF_BYCOMMAND | (state->iconToTray ? MF_CHECKED : MF_UNCHECKED));
+    } else if (state->inTray) {
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_STATE;
+        if (GetMenuItemInfoA(menu, IDM_TRAY_RESTORE, FALSE, &item)) {
+            item.fState |= MFS_DEFAULT;
+            SetMenuItemInfoA(menu, IDM_TRAY_RESTORE, FALSE, &item);
+        }
+    }
+}
+
+void OnMapperTrayIcon(HWND window, UINT iconId, UINT mouseMessage) {
+    MapperState *state = GetMapperState(window);
+    if (!state || iconId != g_mapperProgram->trayIconId) return;
+    if (mouseMessage == WM_LBUTTONDBLCLK) {
+        PostMessageA(window, WM_COMMAND, IDM_TRAY_RESTORE, 0);
+    } else if (mouseMessage == WM_RBUTTONDOWN && state->trayMenu) {
+        SetForegroundWindow(window);
+        POINT cursor = {};
+        GetCursorPos(&cursor);
+        TrackPopupMenu(GetSubMenu(state->trayMenu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+        PostMessageA(window, WM_NULL, 0, 0);
+    }
+}
+
+BOOL PaintMinimisedIcon(HWND window) {
+    MapperState *state = GetMapperState(window);
+    if (!state || !IsIconic(window)) return FALSE;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(window, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, state->largeIcon);
+    EndPaint(window, &paint);
+    return TRUE;
+}

@@ -1,0 +1,5 @@
+// Runeby, the key mapper, as a program of the mapper frame.
+#pragma once
+#include "../common/mapper_state.h"
+
+extern const MapperProgram kRunebyProgram;
