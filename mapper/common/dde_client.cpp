@@ -12,6 +12,15 @@ void DropConversation() {
     ddeConversation = nullptr;
 }
 
+// Whether the server's end of the conversation still stands. A server process
+// that ends without uninitialising says nothing to its clients.
+bool ConversationAlive() {
+    CONVINFO info = {};
+    info.cb = sizeof info;
+    return DdeQueryConvInfo(ddeConversation, QID_SYNC, &info) && (info.wStatus & ST_CONNECTED) &&
+           IsWindow(info.hwndPartner);
+}
+
 }  // namespace
 
 BOOL LoadCommandList(HWND window, const char *none) {
@@ -115,6 +124,7 @@ void DdeClientConnect(HWND window) {
 void DdeClientExecute(HWND window, const char *text) {
     MapperState *state = GetMapperState(window);
     if (!state || !text || !*text) return;
+    if (ddeConversation && !ConversationAlive()) DropConversation();
     if (!ddeConversation) DdeClientConnect(window);
     if (!ddeConversation) return;
     DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char *>(text)), lstrlenA(text) + 1, ddeConversation,
@@ -137,10 +147,13 @@ HDDEDATA CALLBACK DdeClientCallback(UINT type, UINT, HCONV conversation, HSZ hsz
     if (type == XTYP_DISCONNECT && conversation && conversation == ddeConversation) {
         DropConversation();
     } else if (type == XTYP_UNREGISTER && ddeConversation) {
-        // A server process that ends may never say XTYP_DISCONNECT; its service
-        // going away ends our conversation all the same.
+        // A server that ends may never say XTYP_DISCONNECT; its service going
+        // away ends our conversation all the same. (Wine names no service
+        // here; then the conversation goes only when its server has gone.)
         MapperState *state = GetMapperState(g_mapperWindow);
-        if (state && state->ddeService && DdeCmpStringHandles(hsz1, state->ddeService) == 0) DropConversation();
+        if (hsz1 ? state && state->ddeService && DdeCmpStringHandles(hsz1, state->ddeService) == 0
+                 : !ConversationAlive())
+            DropConversation();
     }
     return nullptr;
 }

@@ -1,0 +1,232 @@
+// The real Runeby.exe and Padwig.exe, started from temporary folders.
+#include "mapper_support.h"
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include "common/mapper_ids.h"
+
+namespace {
+
+struct Mapper {
+    const char *exe;
+    const char *windowClass;
+    const char *word;
+    UINT trayId;
+    int commandLists[2];
+    int toolCount;        // Padwig adds a rectangle tool for every control
+    const char *firstRunIni;
+};
+
+const Mapper kRuneby = {
+    "Runeby.exe", "RunebyWndClass", "Runeby", 1, {1001, 0}, 9,
+    "[Runeby]\r\nVersion=2.3(32)\r\nIcon2Tray=0\r\n[DDE]\r\nServiceName=Tavolin\r\nTopicName=Command\r\n"
+    "[Command]\r\nCount=10\r\n01=[Play()]\r\n02=[Pause()]\r\n04=[Top()]\r\n05=[SeekRel(-5000)]\r\n"
+    "06=[SeekRel(5000)]\r\n07=[Last()]\r\n10=[Close()]\r\n[Map]\r\nCount=7\r\n01=008,049,01\r\n02=008,050,02\r\n"
+    "03=008,052,04\r\n04=008,053,05\r\n05=008,054,06\r\n06=008,055,07\r\n07=008,048,10\r\n"};
+const Mapper kPadwig = {
+    "Padwig.exe", "PadwigWndClass", "Padwig", 2, {1003, 1004}, 18,
+    "[Padwig]\r\nVersion=2.3(32)\r\nIcon2Tray=0\r\n[DDE]\r\nServiceName=Tavolin\r\nTopicName=Command\r\n"
+    "[Command]\r\nCount=10\r\n01=[Play()]\r\n02=[Pause()]\r\n03=[Play(-5000)]\r\n04=[Top()]\r\n"
+    "05=[SeekRel(-5000)]\r\n06=[SeekRel(5000)]\r\n07=[Last()]\r\n08=[PlayPause(-5000)]\r\n10=[Close()]\r\n"
+    "[Map]\r\nCount=2\r\n01=00,00,03,02\r\n02=00,01,08,00\r\n"};
+
+// Stages the program (Runeby with its hook library) as `as` in `folder`.
+std::string StageMapper(const std::string &folder, const Mapper &m, const std::string &as) {
+    const std::string exe = folder + "\\" + as;
+    CopyFileA((tt::BinDir() + "\\" + m.exe).c_str(), exe.c_str(), FALSE);
+    if (m.trayId == 1) CopyFileA((tt::BinDir() + "\\Clavtrap.dll").c_str(), (folder + "\\Clavtrap.dll").c_str(), FALSE);
+    return exe;
+}
+
+std::string IniOf(const std::string &exe) { return exe.substr(0, exe.size() - 4) + ".ini"; }
+
+// Whether the shell holds the program's tray icon (a modify that changes nothing).
+bool TrayIconShown(HWND window, UINT id) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = id;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+int ToolCount(DWORD processId) {
+    int tools = 0;
+    for (HWND tip : tt::ProcessWindows(processId, "tooltips_class32"))
+        tools += static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+    return tools;
+}
+
+class MapperProgramTest : public ::testing::TestWithParam<const Mapper *> {
+protected:
+    tt::TempDir dir;
+};
+
+}  // namespace
+
+TEST_P(MapperProgramTest, FirstRunWritesTheDefaultsAndShowsTheCommandList) {
+    const Mapper &m = *GetParam();
+    const std::string exe = StageMapper(dir.path, m, m.exe);
+    tt::Program mapper;
+    ASSERT_TRUE(tt::Start(mapper, exe, "", m.windowClass));
+    EXPECT_EQ(tt::WindowText(mapper.window), m.word);
+    for (int id : m.commandLists) {
+        if (!id) continue;
+        const std::vector<std::string> lines = mt::ListLines(mapper.window, id);
+        ASSERT_EQ(lines.size(), 11u);
+        EXPECT_EQ(lines[0], tt::Ansi("00:(なし)"));
+        EXPECT_EQ(lines[1], "01:[Play()]");
+        EXPECT_EQ(lines[9], "09:");
+        EXPECT_EQ(lines[10], "10:[Close()]");
+    }
+    EXPECT_EQ(ToolCount(mapper.info.dwProcessId), m.toolCount);
+    // Esc does not close the window; the close button does, storing Icon2Tray.
+    PostMessageA(mapper.window, WM_COMMAND, IDCANCEL, 0);
+    tt::Pump(200);
+    ASSERT_TRUE(mapper.Running());
+    tt::PressButton(mapper.window, IDC_CLOSE);
+    EXPECT_EQ(mapper.WaitExit(10000), 0);
+    EXPECT_EQ(tt::ReadFileText(IniOf(exe)), m.firstRunIni);
+}
+
+TEST_P(MapperProgramTest, SecondStartBringsTheFirstBackFromTheTray) {
+    const Mapper &m = *GetParam();
+    const std::string exe = StageMapper(dir.path, m, m.exe);
+    tt::Program first;
+    ASSERT_TRUE(tt::Start(first, exe, "", m.windowClass));
+    PostMessageA(first.window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
+    ASSERT_TRUE(tt::WaitUntil([&] { return !IsWindowVisible(first.window); }, 5000));
+    EXPECT_TRUE(TrayIconShown(first.window, m.trayId));
+    tt::Program second;
+    ASSERT_TRUE(tt::StartProcess(second, "\"" + exe + "\""));
+    EXPECT_EQ(second.WaitExit(10000), 0);
+    EXPECT_TRUE(tt::WaitUntil([&] { return IsWindowVisible(first.window) && !IsIconic(first.window); }, 5000));
+    EXPECT_TRUE(tt::WaitUntil([&] { return !TrayIconShown(first.window, m.trayId); }, 3000));
+    EXPECT_TRUE(first.Close());
+}
+
+TEST_P(MapperProgramTest, StartedMinimisedWithIcon2TrayGoesToTheTray) {
+    const Mapper &m = *GetParam();
+    const std::string exe = StageMapper(dir.path, m, m.exe);
+    tt::WriteFileBytes(IniOf(exe), std::string("[") + m.word + "]\r\nVersion=2.3(32)\r\nIcon2Tray=1\r\n");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINNOACTIVE;
+    std::string line = "\"" + exe + "\"";
+    tt::Program mapper;
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &mapper.info));
+    ASSERT_TRUE(tt::WaitUntil([&] {
+        mapper.window = FindWindowA(m.windowClass, nullptr);
+        return mapper.window && TrayIconShown(mapper.window, m.trayId) && !IsWindowVisible(mapper.window);
+    }, 10000));
+    EXPECT_TRUE(mapper.Close());
+    EXPECT_EQ(tt::ReadIni(IniOf(exe), m.word, "Icon2Tray"), "1");
+}
+
+TEST_P(MapperProgramTest, EmptyVersionRewritesTheDefaultsAndKeepsOtherKeys) {
+    const Mapper &m = *GetParam();
+    const std::string exe = StageMapper(dir.path, m, m.exe);
+    const std::string ini = IniOf(exe);
+    tt::WriteFileBytes(ini, std::string("[") + m.word + "]\r\nVersion=\r\nOther=kept\r\n[Command]\r\nCount=3\r\n"
+                                                        "01=[Zero()]\r\n11=[Top()]\r\n[DDE]\r\nServiceName=Elsewhere\r\n");
+    tt::Program mapper;
+    ASSERT_TRUE(tt::Start(mapper, exe, "", m.windowClass));
+    EXPECT_EQ(tt::ReadIni(ini, "Command", "Count"), "10");
+    EXPECT_EQ(tt::ReadIni(ini, "Command", "01"), "[Play()]");
+    EXPECT_EQ(tt::ReadIni(ini, "Command", "11"), "[Top()]");
+    EXPECT_EQ(tt::ReadIni(ini, "DDE", "ServiceName"), "Tavolin");
+    EXPECT_EQ(tt::ReadIni(ini, m.word, "Other"), "kept");
+    EXPECT_TRUE(mapper.Close());
+}
+
+TEST_P(MapperProgramTest, CommandCountIsBoundedAndLongValuesCut) {
+    const Mapper &m = *GetParam();
+    const std::string exe = StageMapper(dir.path, m, m.exe);
+    const std::string ini = IniOf(exe);
+    const std::string longCommand(400, 'x');
+    for (const char *count : {"150", "-5"}) {
+        tt::WriteFileBytes(ini, std::string("[") + m.word + "]\r\nVersion=2.3(32)\r\n[Command]\r\nCount=" + count +
+                                    "\r\n02=" + longCommand + "\r\n");
+        tt::Program mapper;
+        ASSERT_TRUE(tt::Start(mapper, exe, "", m.windowClass));
+        const std::vector<std::string> lines = mt::ListLines(mapper.window, m.commandLists[0]);
+        if (count[0] == '-') {
+            EXPECT_EQ(lines.size(), 1u);
+        } else {
+            ASSERT_EQ(lines.size(), 100u);
+            EXPECT_EQ(lines[99], "99:");
+            EXPECT_EQ(lines[2], "02:" + longCommand.substr(0, 259));
+        }
+        EXPECT_TRUE(mapper.Close());
+    }
+}
+
+TEST_P(MapperProgramTest, UnreadableOrReadOnlySettingsLeaveTheProgramRunning) {
+    const Mapper &m = *GetParam();
+    const std::string exe = StageMapper(dir.path, m, m.exe);
+    const std::string ini = IniOf(exe);
+    std::string garbage;
+    for (int i = 0; i < 5000; ++i) garbage.push_back(static_cast<char>((i * 7919 + 13) % 251 + 1));
+    tt::WriteFileBytes(ini, garbage.substr(0, 4000) + "\r\n[Command\r\nCount=5");
+    {
+        tt::Program mapper;
+        ASSERT_TRUE(tt::Start(mapper, exe, "", m.windowClass));
+        EXPECT_EQ(mt::ListLines(mapper.window, m.commandLists[0]).size(), 11u);
+        EXPECT_TRUE(mapper.Close());
+    }
+    // A settings file that can be neither read nor written (a folder of that
+    // name; a read-only file is no bar to root here): nothing is stored, so only
+    // entry 0 is offered; the program runs and closes as usual.
+    DeleteFileA(ini.c_str());
+    ASSERT_TRUE(CreateDirectoryA(ini.c_str(), nullptr));
+    tt::Program mapper;
+    ASSERT_TRUE(tt::Start(mapper, exe, "", m.windowClass));
+    EXPECT_EQ(mt::ListLines(mapper.window, m.commandLists[0]), std::vector<std::string>{tt::Ansi("00:(なし)")});
+    EXPECT_TRUE(mapper.Close());
+}
+
+INSTANTIATE_TEST_SUITE_P(Mappers, MapperProgramTest, ::testing::Values(&kRuneby, &kPadwig),
+                         [](const ::testing::TestParamInfo<const Mapper *> &info) {
+                             return std::string(info.param->word);
+                         });
+
+TEST(MapperProgram, RenamedInADoubleByteFolderRenamesCaptionAndSettings) {
+    tt::TempDir dir;
+    // 表 ends in the byte of '\'; the name must still split after it.
+    const std::string folder = dir.path + "\\" + tt::Ansi("表");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string exe = StageMapper(folder, kPadwig, "Pads.exe");
+    tt::Program mapper;
+    ASSERT_TRUE(tt::Start(mapper, exe, "", kPadwig.windowClass));
+    EXPECT_EQ(tt::WindowText(mapper.window), "Pads");
+    EXPECT_TRUE(mapper.Close());
+    EXPECT_EQ(tt::ReadIni(folder + "\\Pads.ini", "Padwig", "Version"), "2.3(32)");
+    EXPECT_FALSE(tt::FileExists(folder + "\\Padwig.ini"));
+}
+
+TEST(MapperProgram, RunebyWithoutItsHookLibrarySaysSoAndEnds) {
+    tt::TempDir dir;
+    const std::string exe = StageMapper(dir.path, kRuneby, "Keys.exe");
+    struct Case {
+        const char *library;  // staged as Clavtrap.dll; null: none
+        const char *text;
+    } cases[] = {
+        {nullptr, "Clavtrap.dll をﾛｰﾄﾞできませんでした。\n終了します。"},
+        {"VBMP3.dll", "正しい Clavtrap.dll ではないようです。\n終了します。"},
+    };
+    for (const Case &c : cases) {
+        const std::string library = dir.File("Clavtrap.dll");
+        DeleteFileA(library.c_str());
+        if (c.library) CopyFileA((tt::BinDir() + "\\" + c.library).c_str(), library.c_str(), FALSE);
+        tt::Program mapper;
+        ASSERT_TRUE(tt::StartProcess(mapper, "\"" + exe + "\""));
+        HWND box = tt::WaitForProcessWindow(mapper.info.dwProcessId, "#32770", 10000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(tt::WindowText(box), "Keys");
+        EXPECT_EQ(tt::MessageBoxText(box), tt::Ansi(c.text));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(mapper.WaitExit(10000), 0);
+        EXPECT_EQ(tt::ReadIni(dir.File("Keys.ini"), "Runeby", "Icon2Tray"), "0");
+    }
+}

@@ -1,0 +1,41 @@
+// Helpers for the mapper tests: list boxes read from outside, the DDE sink's
+// log, and a mapper's real window created in this process.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "test_support.h"
+
+struct MapperProgram;
+
+namespace mt {
+
+// The lines of a list box (also of another process's window).
+std::vector<std::string> ListLines(HWND window, int id);
+int ListSelection(HWND window, int id);
+
+// What the DDE sink received: one record per execute.
+struct SinkExecute {
+    long long microseconds;
+    std::string bytes;
+};
+std::vector<SinkExecute> ReadSinkLog(const std::string &log);
+// Starts tests/dde_sink.exe for the service and waits until it serves.
+bool StartSink(tt::Program &sink, const std::string &service, const std::string &log);
+
+// The real main window of a mapper, created in this process as the program
+// does; the settings file beside the test program is removed first unless kept.
+class MapperWindow {
+public:
+    MapperWindow(const MapperProgram *program, bool keepSettings = false);
+    ~MapperWindow();
+    MapperWindow(const MapperWindow &) = delete;
+    MapperWindow &operator=(const MapperWindow &) = delete;
+    HWND window() const { return window_; }
+    static std::string SettingsPath();
+
+private:
+    HWND window_ = nullptr;
+};
+
+}  // namespace mt

@@ -1,0 +1,181 @@
+// The mapper frame in this process, on Padwig's window: system menu, tray,
+// record arrays, and the DDE client against a real player and a stand-in.
+#include "mapper_support.h"
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include "common/dde_client.h"
+#include "common/mapper_ids.h"
+#include "padwig_program.h"
+#include "padwig_state.h"
+#include "player_process.h"
+
+namespace {
+
+bool TrayIconShown(HWND window, UINT id) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = id;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+std::string MenuText(HMENU menu, UINT id) {
+    char text[128] = "";
+    GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
+    return text;
+}
+
+void UseService(const char *service) {
+    WritePrivateProfileStringA("DDE", "ServiceName", service, mt::MapperWindow::SettingsPath().c_str());
+}
+
+// The first-run settings file with the service named.
+void FreshSettingsFor(const char *service) {
+    DeleteFileA(mt::MapperWindow::SettingsPath().c_str());
+    mt::MapperWindow first(&kPadwigProgram);
+    UseService(service);
+}
+
+}  // namespace
+
+TEST(MapperFrame, RecordArrayGrowsByTenBeforeItFills) {
+    RecordArray array;
+    ASSERT_TRUE(RecordArrayInit(&array, sizeof(ButtonBinding)));
+    EXPECT_EQ(array.capacity, 10);
+    ButtonBinding entry = {};
+    for (int i = 0; i < 9; ++i) {
+        entry.button = static_cast<DWORD>(i);
+        ASSERT_TRUE(RecordArrayAppend(&array, &entry, sizeof entry));
+    }
+    EXPECT_EQ(array.capacity, 10);
+    entry.button = 9;
+    ASSERT_TRUE(RecordArrayAppend(&array, &entry, sizeof entry));
+    EXPECT_EQ(array.capacity, 20);
+    EXPECT_EQ(array.count, 10);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(BindingAt(array, i)->button, static_cast<DWORD>(i));
+    RecordArrayFree(&array);
+    EXPECT_EQ(array.capacity, 0);
+    EXPECT_EQ(array.data, nullptr);
+}
+
+TEST(MapperFrame, SystemMenuOffersTrayItemsButNeverMaximiseOrSize) {
+    mt::MapperWindow w(&kPadwigProgram);
+    HWND window = w.window();
+    HMENU menu = GetSystemMenu(window, FALSE);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, 1));
+    EXPECT_EQ(GetMenuState(menu, SC_MAXIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_EQ(GetMenuState(menu, SC_SIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_TRUE(GetMenuState(menu, SC_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(menu, SC_MINIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(MenuText(menu, IDM_SYS_TOTRAY), tt::Ansi("ﾀｽｸﾄﾚｲに格納(&T)"));
+    EXPECT_EQ(MenuText(menu, IDM_SYS_ICON2TRAY), tt::Ansi("最小化でﾀｽｸﾄﾚｲに格納(&I)"));
+    EXPECT_FALSE(GetMenuState(menu, IDM_SYS_ICON2TRAY, MF_BYCOMMAND) & MF_CHECKED);
+    SendMessageA(window, WM_SYSCOMMAND, IDM_SYS_ICON2TRAY, 0);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, 1));
+    EXPECT_TRUE(GetMenuState(menu, IDM_SYS_ICON2TRAY, MF_BYCOMMAND) & MF_CHECKED);
+    // Minimised: Restore enabled, Minimize grey; and with the toggle on, the
+    // window goes on to the tray.
+    ShowWindow(window, SW_MINIMIZE);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, 1));
+    EXPECT_FALSE(GetMenuState(menu, SC_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(menu, SC_MINIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(tt::WaitUntil([&] { return GetMapperState(window)->inTray != 0; }, 3000));
+}
+
+TEST(MapperFrame, TrayComesAndGoesAndSurvivesTheShellLosingTheIcon) {
+    mt::MapperWindow w(&kPadwigProgram);
+    HWND window = w.window();
+    MapperState *state = GetMapperState(window);
+    SendMessageA(window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
+    ASSERT_EQ(state->inTray, 1);
+    EXPECT_EQ(state->trayTimer, 2u);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_STREQ(state->trayIcon.szTip, "mapper_window_tests");
+    EXPECT_TRUE(TrayIconShown(window, 2));
+    // Sending again changes nothing.
+    SendMessageA(window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
+    EXPECT_EQ(state->inTray, 1);
+    // The tray menu shows "take out" as its default item.
+    HMENU popup = GetSubMenu(state->trayMenu, 0);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+    EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), static_cast<UINT>(IDM_TRAY_RESTORE));
+    // The shell loses the icon; its restart message brings it back.
+    NOTIFYICONDATAA gone = {};
+    gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    gone.hWnd = window;
+    gone.uID = 2;
+    Shell_NotifyIconA(NIM_DELETE, &gone);
+    ASSERT_FALSE(TrayIconShown(window, 2));
+    SendMessageA(window, state->taskbarCreatedMessage, 0, 0);
+    EXPECT_TRUE(TrayIconShown(window, 2));
+    // A double click on the icon takes the window out.
+    SendMessageA(window, 0x8020, 2, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(tt::WaitUntil([&] { return state->inTray == 0; }, 3000));
+    EXPECT_EQ(state->trayTimer, 0u);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(TrayIconShown(window, 2));
+}
+
+TEST(MapperDde, ReachesAPlayerStartedLaterAndAgainAfterItRestarts) {
+    FreshSettingsFor("Tavolin");
+    mt::MapperWindow w(&kPadwigProgram, true);
+    tt::TempDir dir;
+    const std::string wave = dir.File("tone.wav");
+    tt::WriteWave(wave, 3000);
+    const std::string open = "[Open(" + wave + ")]";
+    // No player yet: the command is dropped without a word.
+    DdeClientExecute(w.window(), open.c_str());
+    EXPECT_EQ(DdeClientConversation(), nullptr);
+
+    const std::string exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    tt::WriteIni(exe.substr(0, exe.size() - 4) + ".ini", "Tavolin", "ShowError", "0");
+    DdeLink link;
+    auto length = [&] {
+        std::string reply;
+        return link.Request("Tavolin", "Command", "GetLen", &reply, 5000) == DdeOutcome::Done ? atoi(reply.c_str())
+                                                                                             : -1;
+    };
+    for (int run = 0; run < 2; ++run) {
+        tt::Program player;
+        ASSERT_TRUE(tt::Start(player, exe, ""));
+        EXPECT_EQ(length(), 0);
+        DdeClientExecute(w.window(), open.c_str());
+        EXPECT_TRUE(tt::WaitUntil([&] { return length() >= 2900; }, 5000)) << "run " << run;
+        // The first player ends without a word to its clients.
+        TerminateProcess(player.info.hProcess, 1);
+        player.WaitExit(5000);
+        tt::Pump(300);
+    }
+}
+
+TEST(MapperDde, CommandsArriveWholeWithoutWaitingForTheServer) {
+    FreshSettingsFor("Sink");
+    mt::MapperWindow w(&kPadwigProgram, true);
+    tt::TempDir dir;
+    const std::string log = dir.File("sink.log");
+    tt::Program sink;
+    ASSERT_TRUE(mt::StartSink(sink, "Sink", log));
+    const std::string longest(259, 'c');
+    DdeClientExecute(w.window(), "[Stall]");
+    DdeClientExecute(w.window(), longest.c_str());
+    // Both calls returned while the server still sleeps in the first.
+    EXPECT_LE(mt::ReadSinkLog(log).size(), 1u);
+    ASSERT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 2; }, 10000));
+    const std::vector<mt::SinkExecute> got = mt::ReadSinkLog(log);
+    EXPECT_EQ(got[0].bytes, std::string("[Stall]", 8));
+    EXPECT_EQ(got[1].bytes, longest + '\0');
+
+    // A changed service name counts only from the next start: the mapper
+    // reaches the same service again after it ends and comes back.
+    UseService("Elsewhere");
+    DdeClientExecute(w.window(), "[Quit]");
+    EXPECT_EQ(sink.WaitExit(5000), 0);
+    tt::Pump(300);
+    tt::Program again;
+    ASSERT_TRUE(mt::StartSink(again, "Sink", log));
+    DdeClientExecute(w.window(), "[Top()]");
+    ASSERT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 1; }, 5000));
+    EXPECT_EQ(mt::ReadSinkLog(log)[0].bytes, std::string("[Top()]", 8));
+    DdeClientExecute(w.window(), "[Quit]");
+    EXPECT_EQ(again.WaitExit(5000), 0);
+}
