@@ -1,0 +1,180 @@
+// Runeby: its key lists and bindings in this process, and real key presses
+// through our hook library reaching the real player.
+#include "mapper_support.h"
+#include <gtest/gtest.h>
+#include <mmsystem.h>
+#include "common/dde_client.h"
+#include "key_lists.h"
+#include "key_settings.h"
+#include "runeby_program.h"
+#include "keys/res/resource.h"
+#include "player_process.h"
+
+namespace {
+
+std::string Settings() { return mt::MapperWindow::SettingsPath(); }
+
+// A settings file for Runeby whose commands go to the DDE sink.
+void WriteSinkSettings(const std::string &mapEntries, int mapCount) {
+    std::string ini =
+        "[Runeby]\r\nVersion=2.3(32)\r\n[DDE]\r\nServiceName=Sink\r\nTopicName=Command\r\n"
+        "[Command]\r\nCount=3\r\n01=[Play()]\r\n02=[Pause()]\r\n[Map]\r\nCount=" + std::to_string(mapCount) + "\r\n" +
+        mapEntries;
+    tt::WriteFileBytes(Settings(), ini);
+}
+
+void Press(HWND window, WORD key, WORD modifiers, bool release = false) {
+    RunebyState *state = GetRunebyState(window);
+    SendMessageA(window, state->hookMessage, MAKEWPARAM(key, modifiers), release ? static_cast<LPARAM>(0x80000000u) : 0);
+}
+
+void Click(HWND window, int id, int code = BN_CLICKED) {
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+void Select(HWND window, int list, int line) {
+    SendDlgItemMessageA(window, list, LB_SETCURSEL, line, 0);
+    Click(window, list, LBN_SELCHANGE);
+}
+
+std::vector<std::string> Received(const std::string &log) {
+    std::vector<std::string> texts;
+    for (const mt::SinkExecute &e : mt::ReadSinkLog(log)) texts.push_back(e.bytes.c_str());
+    return texts;
+}
+
+class RunebySink : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(mt::StartSink(sink, "Sink", log)); }
+    void TearDown() override {
+        DdeLink().Execute("Sink", "Command", "[Quit]", 3000);
+        sink.WaitExit(3000);
+    }
+    tt::TempDir dir;
+    std::string log = dir.File("sink.log");
+    tt::Program sink;
+};
+
+}  // namespace
+
+TEST(Runeby, KeyCatalogueInListOrder) {
+    mt::MapperWindow w(&kRunebyProgram);
+    RunebyState *state = GetRunebyState(w.window());
+    const int sizes[kModifierCombinations] = {15, 19, 55, 55, 55, 55, 55, 55};
+    int total = 0;
+    for (int i = 0; i < kModifierCombinations; ++i) {
+        EXPECT_EQ(state->keyLists[i].count, sizes[i]);
+        total += state->keyLists[i].count;
+    }
+    EXPECT_EQ(total, kKeyEntryTotal);
+    EXPECT_STREQ(KeyAt(state->keyLists[1], 0)->name, "Shift+\x81\xA9");
+    EXPECT_STREQ(KeyAt(state->keyLists[1], 3)->name, "Shift+\x81\xAB");
+    EXPECT_EQ(KeyAt(state->keyLists[2], 9)->keyCode, '0');
+    EXPECT_STREQ(KeyAt(state->keyLists[7], 54)->name, "Shift+Ctrl+Alt+F15");
+    EXPECT_EQ(KeyAt(state->keyLists[6], 0)->modifiers, KEYMOD_CTRL | KEYMOD_ALT);
+
+    // The list box follows the modifier boxes; both selections go.
+    HWND window = w.window();
+    EXPECT_EQ(mt::ListLines(window, IDC_KEYLIST).front(), "F1");
+    EXPECT_EQ(mt::ListLines(window, IDC_KEYLIST).size(), 15u);
+    Select(window, IDC_KEYLIST, 2);
+    SendDlgItemMessageA(window, IDC_SHIFT, BM_SETCHECK, BST_CHECKED, 0);
+    Click(window, IDC_SHIFT);
+    EXPECT_EQ(mt::ListLines(window, IDC_KEYLIST).size(), 19u);
+    SendDlgItemMessageA(window, IDC_SHIFT, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendDlgItemMessageA(window, IDC_CTRL, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageA(window, IDC_ALT, BM_SETCHECK, BST_CHECKED, 0);
+    Click(window, IDC_ALT);
+    const std::vector<std::string> lines = mt::ListLines(window, IDC_KEYLIST);
+    ASSERT_EQ(lines.size(), 55u);
+    EXPECT_EQ(lines[0], "Ctrl+Alt+1");
+    EXPECT_EQ(lines[54], "Ctrl+Alt+F15");
+    EXPECT_EQ(mt::ListSelection(window, IDC_KEYLIST), -1);
+    EXPECT_EQ(mt::ListSelection(window, IDC_COMMANDLIST), -1);
+}
+
+TEST(Runeby, MapValuesAreReadByPositionAndLaterOnesWin) {
+    WriteSinkSettings("01=004,065,01\r\n02=008,049,1\r\n03=008,049,01\r\n04=008,049,02\r\n05=024,049,02\r\n"
+                      "06=040,050,01\r\n07=008,051,09\r\n08=009,052,01\r\n",
+                      8);
+    mt::MapperWindow w(&kRunebyProgram, true);
+    RunebyState *state = GetRunebyState(w.window());
+    // Bound: Ctrl+1 -> 02 (the later value), Ctrl+Alt+1 -> 02. Skipped:
+    // Shift+A (not offered), nine characters, flags 40 and 9 (no such entry),
+    // command 9 (not below the three-entry list's count of 4).
+    ASSERT_EQ(state->activeBindings.count, 2);
+    EXPECT_STREQ(KeyAt(state->activeBindings, 0)->name, "Ctrl+1");
+    EXPECT_EQ(KeyAt(state->activeBindings, 0)->command, 2);
+    EXPECT_STREQ(KeyAt(state->activeBindings, 1)->name, "Ctrl+Alt+1");
+    // Selecting Ctrl+1 selects its command; an unbound key selects 00.
+    SendDlgItemMessageA(w.window(), IDC_CTRL, BM_SETCHECK, BST_CHECKED, 0);
+    Click(w.window(), IDC_CTRL);
+    Select(w.window(), IDC_KEYLIST, 0);
+    EXPECT_EQ(mt::ListSelection(w.window(), IDC_COMMANDLIST), 2);
+    Select(w.window(), IDC_KEYLIST, 5);
+    EXPECT_EQ(mt::ListSelection(w.window(), IDC_COMMANDLIST), 0);
+}
+
+TEST(Runeby, EverySavedBindingIsReadBack) {
+    // Save writes all bindings, keys "100" and up included; the load reads
+    // them all back.
+    DeleteFileA(Settings().c_str());
+    {
+        mt::MapperWindow w(&kRunebyProgram);
+        RunebyState *state = GetRunebyState(w.window());
+        for (RecordArray &list : state->keyLists)
+            for (int i = 0; i < list.count; ++i) KeyAt(list, i)->command = 1 + i % 10;
+        Click(w.window(), IDC_SAVE);
+    }
+    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "Count"), "364");
+    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "364"), "028,126,05");
+    mt::MapperWindow w(&kRunebyProgram, true);
+    EXPECT_EQ(GetRunebyState(w.window())->activeBindings.count, kKeyEntryTotal);
+    EXPECT_EQ(KeyAt(GetRunebyState(w.window())->activeBindings, 363)->command, 5);
+}
+
+TEST_F(RunebySink, DispatchSendsPressesOfAppliedBindingsOnly) {
+    WriteSinkSettings("01=008,049,01\r\n", 1);
+    mt::MapperWindow w(&kRunebyProgram, true);
+    HWND window = w.window();
+    Press(window, '1', KEYMOD_CTRL);
+    Press(window, '1', KEYMOD_CTRL);                  // a held key repeats
+    Press(window, '1', KEYMOD_CTRL, true);            // releases send nothing
+    Press(window, '1', KEYMOD_CTRL | KEYMOD_SHIFT);   // exact modifiers only
+    Press(window, '2', KEYMOD_CTRL);                  // not bound
+    // Ctrl+2 bound in the dialog: nothing until applied.
+    SendDlgItemMessageA(window, IDC_CTRL, BM_SETCHECK, BST_CHECKED, 0);
+    Click(window, IDC_CTRL);
+    Select(window, IDC_KEYLIST, 1);
+    Select(window, IDC_COMMANDLIST, 2);
+    Press(window, '2', KEYMOD_CTRL);
+    Click(window, IDC_APPLY);
+    Press(window, '2', KEYMOD_CTRL);
+    ASSERT_TRUE(tt::WaitUntil([&] { return Received(log).size() >= 3; }, 5000));
+    tt::Pump(300);
+    EXPECT_EQ(Received(log), (std::vector<std::string>{"[Play()]", "[Play()]", "[Pause()]"}));
+    // Clear stops dispatch at once; with Save it writes Count 0 and leaves
+    // the old keys unread.
+    Click(window, IDC_CLEAR);
+    Press(window, '1', KEYMOD_CTRL);
+    Click(window, IDC_SAVE);
+    tt::Pump(300);
+    EXPECT_EQ(Received(log).size(), 3u);
+    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "Count"), "0");
+    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "01"), "008,049,01");
+}
+
+TEST_F(RunebySink, AppliedButUnsavedBindingIsGoneAtTheNextStart) {
+    WriteSinkSettings("", 0);
+    {
+        mt::MapperWindow w(&kRunebyProgram, true);
+        SendDlgItemMessageA(w.window(), IDC_CTRL, BM_SETCHECK, BST_CHECKED, 0);
+        Click(w.window(), IDC_CTRL);
+        Select(w.window(), IDC_KEYLIST, 0);
+        Select(w.window(), IDC_COMMANDLIST, 1);
+        Click(w.window(), IDC_APPLY);
+        EXPECT_EQ(GetRunebyState(w.window())->activeBindings.count, 1);
+    }
+    mt::MapperWindow w(&kRunebyProgram, true);
+    EXPECT_EQ(GetRunebyState(w.window())->activeBindings.count, 0);
+}
