@@ -15,13 +15,15 @@ struct HookState {
 };
 HookState hs;
 
-// The six modifier keys the low-level hook reports, and the flag each adds.
+// The modifier keys a low-level hook may be given (the sided codes, and the
+// plain ones that injected input can carry), and the flag each adds.
 constexpr struct {
     DWORD vk;
     WORD flag;
 } kModifierKeys[] = {
-    {VK_LSHIFT, kModShift}, {VK_RSHIFT, kModShift}, {VK_LCONTROL, kModCtrl},
-    {VK_RCONTROL, kModCtrl}, {VK_LMENU, kModAlt},   {VK_RMENU, kModAlt},
+    {VK_LSHIFT, kModShift}, {VK_RSHIFT, kModShift}, {VK_SHIFT, kModShift},
+    {VK_LCONTROL, kModCtrl}, {VK_RCONTROL, kModCtrl}, {VK_CONTROL, kModCtrl},
+    {VK_LMENU, kModAlt},     {VK_RMENU, kModAlt},     {VK_MENU, kModAlt},
 };
 constexpr int kModifierKeyCount = sizeof kModifierKeys / sizeof *kModifierKeys;
 

@@ -178,3 +178,48 @@ TEST_F(RunebySink, AppliedButUnsavedBindingIsGoneAtTheNextStart) {
     mt::MapperWindow w(&kRunebyProgram, true);
     EXPECT_EQ(GetRunebyState(w.window())->activeBindings.count, 0);
 }
+
+namespace {
+
+void Keys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    for (const auto &k : keys) {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = k.first;
+        in.ki.dwFlags = k.second ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &in, sizeof in);
+        tt::Pump(20);
+    }
+}
+
+void Chord(WORD modifier, WORD key) { Keys({{modifier, false}, {key, false}, {key, true}, {modifier, true}}); }
+
+}  // namespace
+
+// A real key press anywhere: our hook library sees it, Runeby finds the
+// binding and the real player acts on the command.
+class RunebyWithPlayer : public PlayerProcess {};
+
+TEST_F(RunebyWithPlayer, BoundKeysDriveThePlayerStartedAfterTheMapper) {
+    const std::string mapperExe = tt::Stage(dir, "Runeby.exe", "Runeby.exe");
+    tt::Stage(dir, "Clavtrap.dll", "Clavtrap.dll");
+    tt::Program mapper;
+    ASSERT_TRUE(tt::Start(mapper, mapperExe, "", "RunebyWndClass"));
+    Chord(VK_CONTROL, '1');  // nobody to hear it yet
+    tt::Pump(300);
+
+    StartPlayer();
+    const std::string wave = dir.File("tone.wav");
+    tt::WriteWave(wave, 20000);
+    ASSERT_EQ(Exec("[Open(" + wave + ")]"), DdeOutcome::Done);
+    ASSERT_EQ(Mode(), static_cast<int>(MCI_MODE_STOP));
+    Chord(VK_CONTROL, '1');
+    EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PLAY); }, 5000));
+    // Ctrl+Shift+2 is not Ctrl+2.
+    Keys({{VK_CONTROL, false}, {VK_SHIFT, false}, {'2', false}, {'2', true}, {VK_SHIFT, true}, {VK_CONTROL, true}});
+    tt::Pump(500);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
+    Chord(VK_CONTROL, '2');
+    EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PAUSE); }, 5000));
+    EXPECT_TRUE(mapper.Close());
+}
