@@ -102,8 +102,10 @@ void DispatchButtonChanges(HWND window) {
 void RefreshJoystickStatus(HWND window) {
     PadwigState *state = GetPadwigState(window);
     if (!state) return;
+    // A last tick of 0 asks for a reading now, also in the first 500 ms after
+    // the clock wraps.
     const DWORD now = g_joystickApi.getTickCount();
-    if (now - state->lastStatusTick < kStatusMs) return;
+    if (state->lastStatusTick && now - state->lastStatusTick < kStatusMs) return;
     const LRESULT selected = SendDlgItemMessageA(window, IDC_JOYSTICK, CB_GETCURSEL, 0, 0);
     if (selected != CB_ERR) {
         const UINT id = static_cast<UINT>(selected);
