@@ -4,7 +4,7 @@ X64     := $(BUILD)/cmake-x64
 WIN32   := $(BUILD)/win32/cmake
 RUNNER  := tools/run.sh
 
-.PHONY: all setup build run test bench screenshot clean
+.PHONY: all setup build run test bench dist screenshot clean
 
 all: build
 
@@ -27,6 +27,9 @@ test: build
 
 bench: build
 	@$(RUNNER) bash bench/run.sh
+
+dist: build
+	@bash dist/pack.sh
 
 screenshot: build
 	@$(RUNNER) bash tools/screenshot.sh build/bin/Tavolin.exe build/screenshots/tavolin.png

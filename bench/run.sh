@@ -12,6 +12,8 @@ sox -n -r 22050 -c 1 -b 16 "$work/long.wav" synth 60 sine 440 vol 0.2 2>/dev/nul
 wexe="Z:${work//\//\\}\\Tavolin.exe"; wwav="Z:${work//\//\\}\\long.wav"
 bare="Z:${b//\//\\}\\bare_dialog.exe"
 
+if [ "${BENCH_ONLY:-}" = mappers ]; then exec bash "$top/bench/mappers.sh"; fi
+
 echo "== start-up (median of 10): ms to visible window, ms to exit after WM_CLOSE"
 read -r bu bd <<<"$(run startup "$bare" BareWndClass 10)"
 read -r tu td <<<"$(run startup "$wexe" TavolinWndClass 10)"
@@ -76,3 +78,5 @@ for f in cbr10 vbr60 vbr60_noxing; do
     -v w="$out" 'BEGIN{d=c-w; printf "%-14s %7s %9s %8s %4s %10s %12.0f %10s %6.2f\n", f, o, sm, sx, mi, c, d, r, (r>0? d/r : 0)}'
 done
 echo "goals: vbr60 open < 50 ms, vbr60_noxing open < 300 ms, miss 0, ratio (decoding share / mpg123) <= 3"
+
+bash "$top/bench/mappers.sh"

@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# `make run`: starts the player on a demo Wave file (made on first use).
-# With a DISPLAY the player runs there; without one it runs headless and a
-# screenshot is written to build/screenshots/.
+# `make run`: starts the player on a demo Wave file (made on first use) and
+# both mappers beside it. With a DISPLAY they run there until the player
+# closes; without one they run headless and a screenshot of each window is
+# written to build/screenshots/.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bin=$top/build/bin
 demo=$top/build/demo/demo.wav
 if [ ! -f "$demo" ]; then
   mkdir -p "$(dirname "$demo")"
   sox -n -r 22050 -c 1 -b 16 "$demo" synth 8 sine 440 fade 0.1 8 0.5 vol 0.3
 fi
-if [ -n "${DISPLAY:-}" ]; then
-  exec "$top/tools/run.sh" /usr/lib/wine/wine64 "$top/build/bin/Tavolin.exe" "$demo"
+if [ -n "${DISPLAY:-}" ] && [ -z "${TAVOLIN_HEADLESS:-}" ]; then
+  exec "$top/tools/run.sh" bash -c '
+    "$WINE64" "$1/Runeby.exe" & "$WINE64" "$1/Padwig.exe" &
+    "$WINE64" "$1/Tavolin.exe" "$2"
+    "$WINE64" "$1/WinPost.exe" RunebyWndClass 0x10 0 0; "$WINE64" "$1/WinPost.exe" PadwigWndClass 0x10 0 0; wait' \
+    run-demo "$bin" "$demo"
 fi
-TAVOLIN_SHOT_DELAY=0 exec "$top/tools/run.sh" bash "$top/tools/screenshot.sh" "$top/build/bin/Tavolin.exe" \
-  "$top/build/screenshots/demo.png" TavolinWndClass -- "Z:${demo//\//\\}"
+TAVOLIN_HEADLESS=1 TAVOLIN_SHOT_DELAY=1 exec "$top/tools/run.sh" bash -c '
+  shots=$1/build/screenshots
+  TAVOLIN_SHOT_KEEP=1 bash "$1/tools/screenshot.sh" "$2/Tavolin.exe" "$shots/demo.png" TavolinWndClass -- "$3" &
+  sleep 3
+  bash "$1/tools/screenshot.sh" "$2/Runeby.exe" "$shots/runeby.png" RunebyWndClass
+  bash "$1/tools/screenshot.sh" "$2/Padwig.exe" "$shots/padwig.png" PadwigWndClass
+  "$WINE64" "$2/WinPost.exe" TavolinWndClass 0x10 0 0; wait' \
+  run-demo "$top" "$bin" "Z:${demo//\//\\}"

@@ -219,8 +219,14 @@ TEST(MapperProgram, RunebyWithoutItsHookLibrarySaysSoAndEnds) {
         const std::string library = dir.File("Clavtrap.dll");
         DeleteFileA(library.c_str());
         if (c.library) CopyFileA((tt::BinDir() + "\\" + c.library).c_str(), library.c_str(), FALSE);
+        // Started in its own folder: the library is searched for in the
+        // current folder too.
         tt::Program mapper;
-        ASSERT_TRUE(tt::StartProcess(mapper, "\"" + exe + "\""));
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string line = "\"" + exe + "\"";
+        ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.path.c_str(), &startup,
+                                   &mapper.info));
         HWND box = tt::WaitForProcessWindow(mapper.info.dwProcessId, "#32770", 10000);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(tt::WindowText(box), "Keys");

@@ -1,0 +1,50 @@
+// The baseline for the joystick mapper's CPU: a bare dialog program with the
+// same timers (50 ms window timer, 10 ms multimedia event at 10 ms resolution)
+// whose event asks all 16 joysticks for their buttons, as the mapper does.
+#include <windows.h>
+#include <mmsystem.h>
+
+static volatile DWORD words[16];
+
+static void CALLBACK Sample(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+    for (UINT j = 0; j < 16; ++j) {
+        JOYINFOEX info = {};
+        info.dwSize = sizeof info;
+        info.dwFlags = JOY_RETURNBUTTONS;
+        if (joyGetPosEx(j, &info) == JOYERR_NOERROR) words[j] = info.dwButtons;
+    }
+}
+
+static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG: SetTimer(window, 1, 50, nullptr); return TRUE;
+    case WM_TIMER: return TRUE;
+    case WM_CLOSE: DestroyWindow(window); return TRUE;
+    case WM_DESTROY: PostQuitMessage(0); return TRUE;
+    default: return FALSE;
+    }
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefDlgProcA;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = "BareWndClass";
+    RegisterClassA(&wc);
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(1), nullptr, BareProc, 0);
+    if (!window) return 1;
+    ShowWindow(window, show);
+    timeBeginPeriod(10);
+    const UINT event = timeSetEvent(10, 10, Sample, 0, TIME_PERIODIC);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        if (IsDialogMessageA(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    timeKillEvent(event);
+    timeEndPeriod(10);
+    return 0;
+}

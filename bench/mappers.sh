@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The mappers' benchmarks, each against a baseline timed in the same run.
+# Run inside tools/run.sh (part of make bench; alone: tools/run.sh bash bench/mappers.sh).
+set -uo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bin=$top/build/bin; b=$top/build/cmake-x64/bench; t=$top/build/cmake-x64/tests
+secs=${BENCH_SECONDS:-20}
+w() { local p=$1; echo "Z:${p//\//\\}"; }
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cp "$bin/Runeby.exe" "$bin/Clavtrap.dll" "$bin/Padwig.exe" "$work/"
+run() { "$WINE64" "$b/bench_runner.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+echo "== mappers: start-up (median of 10), ms to visible window and to exit after WM_CLOSE"
+read -r bu bd <<<"$(run startup "$(w "$b/bare_dialog.exe")" BareWndClass 10)"
+read -r ru rd <<<"$(run startup "$(w "$work/Runeby.exe")" RunebyWndClass 10)"
+read -r pu pd <<<"$(run startup "$(w "$work/Padwig.exe")" PadwigWndClass 10)"
+echo "bare dialog   $bu  $bd"
+echo "Runeby        $ru  $rd"
+echo "Padwig        $pu  $pd"
+awk -v r="$ru" -v p="$pu" -v b="$bu" 'BEGIN{printf "ratio start Runeby %.2f, Padwig %.2f (goal <= 1.3)\n", r/b, p/b}'
+
+sink() { "$WINE64" "$t/dde_sink.exe" Sink "$(w "$1")" >/dev/null 2>&1 & for _ in $(seq 1 100); do [ -f "$1" ] && break; sleep 0.1; done; }
+unsink() { "$WINE64" "$bin/TavolinCtl.exe" --service Sink exec "[Quit]" >/dev/null 2>&1; wait; }
+
+echo "== DdeClientExecute: call and arrival at a stand-in server, against a bare DDEML client (200 each)"
+sink "$work/client.log"
+"$WINE64" "$b/mapper_bench.exe" client "$(w "$work/client.log")" 200 2>/dev/null | tr -d '\r'
+unsink
+
+echo "== key press to arrival through Clavtrap.dll and Runeby (1000 presses), against a bare hook"
+printf '[Runeby]\r\nVersion=2.3(32)\r\n[DDE]\r\nServiceName=Sink\r\nTopicName=Command\r\n[Command]\r\nCount=1\r\n01=[Play()]\r\n[Map]\r\nCount=1\r\n01=008,049,01\r\n' >"$work/Runeby.ini"
+sink "$work/keys.log"
+"$WINE64" "$work/Runeby.exe" >/dev/null 2>&1 &
+sleep 2
+"$WINE64" "$b/mapper_bench.exe" keys "$(w "$work/keys.log")" 1000 2>/dev/null | tr -d '\r'
+"$WINE64" "$bin/WinPost.exe" RunebyWndClass 0x10 0 0 >/dev/null 2>&1
+unsink
+"$WINE64" "$b/bare_hook.exe" "$(w "$work/bare.log")" >/dev/null 2>&1 &
+sleep 1
+"$WINE64" "$b/mapper_bench.exe" barekeys "$(w "$work/bare.log")" 1000 2>/dev/null | tr -d '\r'
+wait
+
+echo "== joystick button edge to arrival through Padwig (scripted joystick, 500 edges)"
+sink "$work/pad.log"
+"$WINE64" "$b/mapper_bench.exe" pad "$(w "$work/pad.log")" 500 2>/dev/null | tr -d '\r'
+unsink
+
+echo "== CPU over ${secs} s (ms of the Wine process's user+system time)"
+cpu_of() {  # EXE_NAME: the program is already starting
+  local pid=""
+  for _ in $(seq 1 100); do pid=$(pgrep -f "$1" | head -1); [ -n "$pid" ] && break; sleep 0.1; done
+  sleep 2
+  local t0 t1 hz; hz=$(getconf CLK_TCK)
+  t0=$(awk '{print $14+$15}' "/proc/$pid/stat"); sleep "$secs"; t1=$(awk '{print $14+$15}' "/proc/$pid/stat")
+  echo $(( (t1 - t0) * 1000 / hz ))
+}
+rm -f "$work/Runeby.ini"
+"$WINE64" "$b/bare_dialog.exe" & bi=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
+"$WINE64" "$work/Runeby.exe" & ri=$(cpu_of Runeby.exe); "$WINE64" "$bin/WinPost.exe" RunebyWndClass 0x10 0 0; wait
+"$WINE64" "$b/bare_timers.exe" & bt=$(cpu_of bare_timers.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
+"$WINE64" "$work/Padwig.exe" & pi=$(cpu_of Padwig.exe); "$WINE64" "$bin/WinPost.exe" PadwigWndClass 0x10 0 0; wait
+echo "bare dialog (200 ms timer)                  $bi"
+echo "Runeby idle                                 $ri"
+echo "bare dialog, 50 ms timer + 10 ms 16-stick sampling  $bt"
+echo "Padwig, 16 joysticks sampled                $pi"
+awk -v a="$ri" -v b="$bi" -v c="$pi" -v d="$bt" 'BEGIN{printf "ratio Runeby idle %.2f, Padwig %.2f\n", (b>0? a/b : 0), (d>0? c/d : 0)}'
