@@ -3,6 +3,7 @@
 namespace {
 
 HCONV ddeConversation = nullptr;  // one per process
+HWND ddePartner = nullptr;        // the server's window of that conversation
 
 constexpr DWORD kClientFlags = APPCMD_CLIENTONLY | APPCMD_FILTERINITS | CBF_FAIL_ALLSVRXACTIONS;
 static_assert(kClientFlags == 0x3F030, "client-only, filtered initiates, no server transactions");
@@ -10,15 +11,17 @@ static_assert(kClientFlags == 0x3F030, "client-only, filtered initiates, no serv
 void DropConversation() {
     if (ddeConversation) DdeDisconnect(ddeConversation);
     ddeConversation = nullptr;
+    ddePartner = nullptr;
 }
 
 // Whether the server's end of the conversation still stands. A server process
 // that ends without uninitialising says nothing to its clients.
-bool ConversationAlive() {
+bool ConversationAlive() { return IsWindow(ddePartner) != FALSE; }
+
+void NotePartner() {
     CONVINFO info = {};
     info.cb = sizeof info;
-    return DdeQueryConvInfo(ddeConversation, QID_SYNC, &info) && (info.wStatus & ST_CONNECTED) &&
-           IsWindow(info.hwndPartner);
+    ddePartner = DdeQueryConvInfo(ddeConversation, QID_SYNC, &info) ? info.hwndPartner : nullptr;
 }
 
 }  // namespace
@@ -117,8 +120,10 @@ void DdeClientConnect(HWND window) {
     GetPrivateProfileStringA("DDE", "TopicName", "Command", topic, sizeof topic, state->iniPath);
     if (!state->ddeService) state->ddeService = DdeCreateStringHandleA(state->ddeInstance, service, CP_WINANSI);
     if (!state->ddeTopic) state->ddeTopic = DdeCreateStringHandleA(state->ddeInstance, topic, CP_WINANSI);
-    if (state->ddeService && state->ddeTopic && !ddeConversation)
+    if (state->ddeService && state->ddeTopic && !ddeConversation) {
         ddeConversation = DdeConnect(state->ddeInstance, state->ddeService, state->ddeTopic, nullptr);
+        if (ddeConversation) NotePartner();
+    }
 }
 
 void DdeClientExecute(HWND window, const char *text) {

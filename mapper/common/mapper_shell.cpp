@@ -236,7 +236,7 @@ BOOL DestroyMapperWindow(HWND window) {
         if (g_mapperProgram->freeLists) g_mapperProgram->freeLists(window);
         if (state->tooltip && IsWindow(state->tooltip)) DestroyWindow(state->tooltip);
         state->tooltip = nullptr;
-        if (state->inTray) Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<PNOTIFYICONDATAA>(&state->trayIcon));
+        if (state->inTray) TrayNotify(state, NIM_DELETE);
         state->inTray = 0;
         if (state->trayTimer) KillTimer(window, state->trayTimer);
         state->trayTimer = 0;

@@ -4,7 +4,7 @@
 
 namespace {
 
-PNOTIFYICONDATAA IconData(MapperState *state) { return reinterpret_cast<PNOTIFYICONDATAA>(&state->trayIcon); }
+typedef BOOL(WINAPI *NotifyIconProc)(DWORD message, PNOTIFYICONDATAA data);
 
 void PostSendToTray(HWND window) {
     POINT cursor = {};
@@ -20,12 +20,25 @@ void UpdateRestoreMinimise(HWND window, HMENU systemMenu) {
 
 }  // namespace
 
+BOOL TrayNotify(MapperState *state, DWORD message) {
+    // The shell library is bound at the first use of the tray, not at start-up.
+    static NotifyIconProc notifyIcon = nullptr;
+    if (!notifyIcon) {
+        HMODULE shell = LoadLibraryA("shell32.dll");
+        if (shell)
+            notifyIcon = reinterpret_cast<NotifyIconProc>(
+                reinterpret_cast<void *>(GetProcAddress(shell, "Shell_NotifyIconA")));
+        if (!notifyIcon) return FALSE;
+    }
+    return notifyIcon(message, reinterpret_cast<PNOTIFYICONDATAA>(&state->trayIcon));
+}
+
 void SendToTray(HWND window) {
     MapperState *state = GetMapperState(window);
     if (!state || state->inTray) return;
     GetWindowTextA(window, state->trayIcon.szTip, sizeof state->trayIcon.szTip);
     if (!IsIconic(window)) ShowWindow(window, SW_SHOWMINIMIZED);
-    if (!Shell_NotifyIconA(NIM_ADD, IconData(state))) return;
+    if (!TrayNotify(state, NIM_ADD)) return;
     ShowWindow(window, SW_HIDE);
     const UINT_PTR id = g_mapperProgram->trayTimerId ? g_mapperProgram->trayTimerId
                                                      : reinterpret_cast<UINT_PTR>(window);
@@ -36,7 +49,7 @@ void SendToTray(HWND window) {
 void RestoreFromTray(HWND window) {
     MapperState *state = GetMapperState(window);
     if (!state || !state->inTray) return;
-    Shell_NotifyIconA(NIM_DELETE, IconData(state));
+    TrayNotify(state, NIM_DELETE);
     ShowWindow(window, SW_SHOW);
     ShowWindow(window, SW_RESTORE);
     if (state->trayTimer) KillTimer(window, state->trayTimer);
@@ -47,7 +60,7 @@ void RestoreFromTray(HWND window) {
 void RefreshTrayIcon(HWND window) {
     MapperState *state = GetMapperState(window);
     if (!state) return;
-    if (!Shell_NotifyIconA(NIM_MODIFY, IconData(state))) Shell_NotifyIconA(NIM_ADD, IconData(state));
+    if (!TrayNotify(state, NIM_MODIFY)) TrayNotify(state, NIM_ADD);
 }
 
 void OnMapperSize(HWND window) {
@@ -58,7 +71,7 @@ void OnMapperSize(HWND window) {
         // Shown by other means (a second start): the icon goes; the refresh
         // timer runs on and its ticks do nothing until the next send.
         if (IsWindowVisible(window)) {
-            Shell_NotifyIconA(NIM_DELETE, IconData(state));
+            TrayNotify(state, NIM_DELETE);
             state->inTray = 0;
         }
     } else if (state->iconToTray && IsIconic(window)) {

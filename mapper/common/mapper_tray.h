@@ -2,6 +2,8 @@
 #pragma once
 #include "mapper_state.h"
 
+// Shell_NotifyIconA with the record's icon data.
+BOOL TrayNotify(MapperState *state, DWORD message);
 void SendToTray(HWND window);
 void RestoreFromTray(HWND window);
 void RefreshTrayIcon(HWND window);
