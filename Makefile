@@ -14,7 +14,7 @@ setup:
 build: setup
 	@cmake -S . -B $(X64) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DTAVOLIN_BIN_DIR=$(CURDIR)/$(BUILD)/bin >/dev/null
-	@cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVOLIN_TESTS=OFF \
+	@cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DTAVOLIN_BIN_DIR=$(CURDIR)/$(BUILD)/win32/bin >/dev/null
 	@cmake --build $(X64)
 	@cmake --build $(WIN32)
@@ -23,16 +23,16 @@ run: build
 	@bash tools/run-demo.sh
 
 test: build
-	@$(RUNNER) ctest --test-dir $(X64) --output-on-failure --timeout 600
+	@bash tools/test-both.sh
 
 bench: build
-	@$(RUNNER) bash bench/run.sh
+	@TAVOLIN_PREFIX=bench $(RUNNER) bash bench/run.sh
 
 dist: build
 	@bash dist/pack.sh
 
 screenshot: build
-	@$(RUNNER) bash tools/screenshot.sh build/bin/Tavolin.exe build/screenshots/tavolin.png
+	@TAVOLIN_PREFIX=run $(RUNNER) bash tools/screenshot.sh build/bin/Tavolin.exe build/screenshots/tavolin.png
 
 clean:
 	rm -rf $(BUILD)

@@ -87,6 +87,8 @@ HWND PadwigWindow() {
     return CreateMapperWindow(&kPadwigProgram, instance);
 }
 
+HDDEDATA CALLBACK BareCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
+
 int Client(const char *log, int n) {
     HWND window = PadwigWindow();
     std::vector<double> callMapper, arriveMapper, callBare, arriveBare;
@@ -102,9 +104,7 @@ int Client(const char *log, int n) {
     }
     DestroyWindow(window);
     DWORD instance = 0;
-    DdeInitializeA(&instance, [](UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) -> HDDEDATA {
-        return nullptr;
-    }, APPCMD_CLIENTONLY, 0);
+    DdeInitializeA(&instance, BareCallback, APPCMD_CLIENTONLY, 0);
     HSZ service = DdeCreateStringHandleA(instance, "Sink", CP_WINANSI);
     HSZ topic = DdeCreateStringHandleA(instance, "Command", CP_WINANSI);
     HCONV conversation = DdeConnect(instance, service, topic, nullptr);

@@ -4,6 +4,7 @@
 # closes; without one they run headless and a screenshot of each window is
 # written to build/screenshots/.
 set -euo pipefail
+export TAVOLIN_PREFIX=run
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bin=$top/build/bin
 demo=$top/build/demo/demo.wav

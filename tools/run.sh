@@ -3,13 +3,22 @@
 # under build/, code page 932, an X display and a real-time audio sink.
 # Every process started here is ended by its PID when the command ends.
 #   tools/run.sh COMMAND [ARGS...]
+# TAVOLIN_WINE=32 runs the 32-bit Wine (the original target) in a prefix of its
+# own; TAVOLIN_PREFIX names the prefix's use ("test" by default, "run" for make
+# run), so that both can run at once; TAVOLIN_HEADLESS=1 uses a private X
+# display and sound sink even where the caller has them. The caller's own
+# WINEPREFIX is never used.
 set -uo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TAVOLIN_BUILD:-$top/build}
 mkdir -p "$build/run"
 
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
+if [ "${TAVOLIN_WINE:-64}" = 32 ]; then
+  export WINE=/usr/lib/wine/wine WINEPREFIX=$build/win32/wineprefix-${TAVOLIN_PREFIX:-test}
+else
+  export WINE=/usr/lib/wine/wine64 WINEPREFIX=$build/wineprefix-${TAVOLIN_PREFIX:-test}
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
@@ -18,6 +27,7 @@ export WINE64=/usr/lib/wine/wine64
 export PATH="/usr/lib/wine:$PATH"
 
 started=()
+started_dirs=()
 cleanup() {
   local rc=$?
   trap - EXIT INT TERM
@@ -27,6 +37,7 @@ cleanup() {
     for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null
   done
+  for d in "${started_dirs[@]}"; do rm -rf "$d"; done
   exit $rc
 }
 trap cleanup EXIT
@@ -45,15 +56,18 @@ if [ -z "${DISPLAY:-}" ] || [ -n "${TAVOLIN_HEADLESS:-}" ]; then
   done
 fi
 
-# Audio: MCI playback advances only in real time on a real sink.
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$build/run/xdg}
-mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
-if ! pactl info >/dev/null 2>&1; then
+# Audio: MCI playback advances only in real time on a real sink; headless runs
+# and callers without a sound server get a null sink of their own.
+if [ -n "${TAVOLIN_HEADLESS:-}" ] || ! pactl info >/dev/null 2>&1; then
+  export XDG_RUNTIME_DIR=$build/run/xdg-$$
+  mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
+  started_dirs+=("$XDG_RUNTIME_DIR")
+  unset PULSE_SERVER
   export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
   mkdir -p "$PULSE_RUNTIME_PATH"
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
     --load="module-null-sink sink_name=null rate=44100" \
-    --load="module-native-protocol-unix" >"$build/run/pulse.log" 2>&1 &
+    --load="module-native-protocol-unix" >"$XDG_RUNTIME_DIR/pulse.log" 2>&1 &
   started+=($!)
   for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl set-default-sink null >/dev/null 2>&1

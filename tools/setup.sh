@@ -10,6 +10,15 @@ packages=(
   googletest
 )
 
+# The original 32-bit target runs under Debian's 32-bit Wine.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd dpkg --add-architecture i386
+fi
+packages+=(wine32:i386)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

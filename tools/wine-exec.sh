@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Runs one Windows program under wine64 in the test environment (ctest's emulator).
+# Runs one Windows program under Wine in the test environment (ctest's
+# emulator): the 64-bit loader, or with --32 first the 32-bit one, in the
+# prefix of that Wine.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ -n "${TAVOLIN_RUNNER:-}" ]; then
-  exec /usr/lib/wine/wine64 "$@"
+loader=/usr/lib/wine/wine64
+if [ "${1:-}" = --32 ]; then
+  shift
+  loader=/usr/lib/wine/wine
+  export TAVOLIN_WINE=32
 fi
-exec "$here/run.sh" /usr/lib/wine/wine64 "$@"
+if [ -n "${TAVOLIN_RUNNER:-}" ]; then
+  exec "$loader" "$@"
+fi
+exec "$here/run.sh" "$loader" "$@"

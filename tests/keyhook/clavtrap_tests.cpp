@@ -25,6 +25,14 @@ LRESULT CALLBACK NoticeWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+DWORD WINAPI InjectKeys(LPVOID inputs) {
+    for (INPUT &in : *static_cast<std::vector<INPUT> *>(inputs)) {
+        SendInput(1, &in, sizeof in);
+        Sleep(20);
+    }
+    return 0;
+}
+
 // A window that gets the notifications, the hook installed for it on this
 // thread. Keys are injected from another thread while this one pumps, as the
 // system calls a low-level hook through its thread's message loop.
@@ -58,13 +66,7 @@ public:
             in.ki.dwFlags = k.second ? KEYEVENTF_KEYUP : 0;
             inputs.push_back(in);
         }
-        HANDLE thread = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-            for (INPUT &in : *static_cast<std::vector<INPUT> *>(p)) {
-                SendInput(1, &in, sizeof in);
-                Sleep(20);
-            }
-            return 0;
-        }, &inputs, 0, nullptr);
+        HANDLE thread = CreateThread(nullptr, 0, InjectKeys, &inputs, 0, nullptr);
         tt::WaitUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 5000);
         CloseHandle(thread);
         tt::Pump(200);
