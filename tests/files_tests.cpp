@@ -263,15 +263,20 @@ TEST(Settings, ValuesRoundTripAndBadInputIsSurvived) {
     EXPECT_EQ(tt::ReadIni(ini, "RecentFileList", "MRU1"), "C:\\second.wav");
     EXPECT_EQ(tt::ReadIni(ini, "RecentFileList", "MRU3", "gone"), "gone");
     EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "ShowError"), "0");
-    // A read-only settings file: the program runs and closes as usual.
-    SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
+    // A settings file that cannot be written (a folder of that name: a
+    // read-only file is no bar to root here): the program runs with its
+    // defaults and closes as usual.
+    DeleteFileA(ini.c_str());
+    ASSERT_TRUE(CreateDirectoryA(ini.c_str(), nullptr));
     {
         tt::PlayerWindow pw(true);
+        EXPECT_EQ(pw.state()->showErrors, 1);
         pw.Command(IDM_SHOWERROR);
         pw.Close();
+        EXPECT_FALSE(IsWindow(pw.window()));
     }
-    SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(ini.c_str());
+    EXPECT_TRUE(GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryA(ini.c_str());
 }
 
 TEST_F(Files, CloseRecordsTheOpenFileWithPositionAndZeroMark) {
@@ -291,6 +296,19 @@ TEST_F(Files, CloseRecordsTheOpenFileWithPositionAndZeroMark) {
 TEST_F(Files, FilterFollowsDecoderAndMciExtensions) {
     char filter[512];
     auto first = [&] { BuildFileFilter(w(), filter, sizeof filter); return std::string(filter); };
+    // The system's own table is put back as it was, whatever happens here.
+    struct Restore {
+        char mp3[128] = "", wma[128] = "";
+        bool hadMp3, hadWma;
+        Restore() {
+            hadMp3 = GetProfileStringA("mci extensions", "mp3", "\x01", mp3, sizeof mp3) && mp3[0] != 1;
+            hadWma = GetProfileStringA("mci extensions", "wma", "\x01", wma, sizeof wma) && wma[0] != 1;
+        }
+        ~Restore() {
+            WriteProfileStringA("mci extensions", "mp3", hadMp3 ? mp3 : nullptr);
+            WriteProfileStringA("mci extensions", "wma", hadWma ? wma : nullptr);
+        }
+    } restore;
     WriteProfileStringA("mci extensions", "mp3", nullptr);
     WriteProfileStringA("mci extensions", "wma", "MPEGVideo");
     EXPECT_EQ(first(), "Wave files (*.wav)");  // WMA alone does not count

@@ -53,13 +53,17 @@ TEST_F(Mp3Player, PlayedToTheEndStandsPausedAtTheLastSample) {
     ASSERT_EQ(Exec("[Open(" + Mp3("mono22.mp3") + ")]"), kDone);
     const int length = atoi(Get("GetLen").c_str());
     EXPECT_NEAR(length, 2000, 150);
+    // Repeat-all on: it does not restart an MP3 (it stands paused, not opened).
+    PostMessageA(player.window, WM_COMMAND, IDM_REPEATALL, 0);
     ASSERT_EQ(Exec("[SeekTo(1200)]"), kDone);
     ASSERT_EQ(Exec("[Play()]"), kDone);
     EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PAUSE); }, 5000, 100));
     EXPECT_NEAR(Pos(), length, 2);
-    // Repeat-all does not restart an MP3 (it stands paused, not opened).
     Sleep(600);
     EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PAUSE));
+    EXPECT_NEAR(Pos(), length, 2);
+    ASSERT_TRUE(player.Close());
+    EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "RepeatAll"), "1");
 }
 
 TEST_F(Mp3Player, VbrAndTaggedFilesOpen) {
@@ -89,7 +93,7 @@ TEST_F(Mp3Player, VersionBoxShowsTheLibraryAndItsNotice) {
     EXPECT_NE(text.find("Tavolin Version 2.3(32)"), std::string::npos) << text;
     EXPECT_NE(text.find("VBMP3.dll Version 1.00"), std::string::npos) << text;
     // The first translation has no notice; the second's is shown.
-    EXPECT_NE(text.find("Copyright (C) 2026 The Tavolin developers"), std::string::npos) << text;
+    EXPECT_NE(text.find("Copyright (C) 2026 The VBMP3 decoder library developers"), std::string::npos) << text;
     tt::PressButton(box, IDOK);
 }
 

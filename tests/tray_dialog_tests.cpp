@@ -127,8 +127,14 @@ TEST(Tray, SendShowsIconOrStaysMinimisedAndRestores) {
     PlayerState *s = pw.state();
     SendMessageA(w, WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
     tt::Pump(100);
-    printf("tray: the shell %s the icon\n", s->inTray ? "accepted" : "refused");
-    if (s->inTray) {
+    if (!s->inTray) {
+        // No notification area: the window stays minimised on the taskbar,
+        // and the rest cannot be tried.
+        EXPECT_TRUE(IsIconic(w));
+        EXPECT_TRUE(IsWindowVisible(w));
+        GTEST_SKIP() << "the shell refused the tray icon";
+    }
+    {
         EXPECT_FALSE(IsWindowVisible(w));
         EXPECT_TRUE(IsIconic(w));
         EXPECT_EQ(std::string(s->trayIcon.szTip), "tray_dialog_tests");
@@ -146,10 +152,6 @@ TEST(Tray, SendShowsIconOrStaysMinimisedAndRestores) {
         EXPECT_EQ(s->inTray, 0);
         EXPECT_TRUE(IsWindowVisible(w));
         EXPECT_FALSE(IsIconic(w));
-    } else {
-        // No notification area: the window stays minimised on the taskbar.
-        EXPECT_TRUE(IsIconic(w));
-        EXPECT_TRUE(IsWindowVisible(w));
     }
 }
 
@@ -163,16 +165,14 @@ TEST(Tray, MinimiseGoesToTrayWhenAskedAndTheTipIsCut) {
     SendMessageA(w, WM_SYSCOMMAND, IDM_SYS_ICON2TRAY, 0);
     EXPECT_EQ(s->iconToTray, 1);
     tt::Pump(200);
-    const bool trayAvailable = s->inTray != 0;
-    if (trayAvailable) {
-        EXPECT_FALSE(IsWindowVisible(w));
-    }
+    if (!s->inTray) GTEST_SKIP() << "the shell refused the tray icon";
+    EXPECT_FALSE(IsWindowVisible(w));
     pw.Command(IDM_TRAY_RESTORE);
     EXPECT_EQ(s->inTray, 0);
     // With the switch on, a plain minimise ends in the tray.
     ShowWindow(w, SW_MINIMIZE);
     tt::Pump(200);
-    EXPECT_EQ(s->inTray, trayAvailable ? 1 : 0);
+    EXPECT_EQ(s->inTray, 1);
     HMENU system = GetSystemMenu(w, FALSE);
     UpdateMenuStates(w, system, 0, TRUE);
     EXPECT_TRUE(GetMenuState(system, IDM_SYS_ICON2TRAY, MF_BYCOMMAND) & MF_CHECKED);

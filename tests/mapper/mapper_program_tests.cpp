@@ -40,15 +40,6 @@ std::string StageMapper(const std::string &folder, const Mapper &m, const std::s
 
 std::string IniOf(const std::string &exe) { return exe.substr(0, exe.size() - 4) + ".ini"; }
 
-// Whether the shell holds the program's tray icon (a modify that changes nothing).
-bool TrayIconShown(HWND window, UINT id) {
-    NOTIFYICONDATAA data = {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = window;
-    data.uID = id;
-    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
-}
-
 int ToolCount(DWORD processId) {
     int tools = 0;
     for (HWND tip : tt::ProcessWindows(processId, "tooltips_class32"))
@@ -95,12 +86,12 @@ TEST_P(MapperProgramTest, SecondStartBringsTheFirstBackFromTheTray) {
     ASSERT_TRUE(tt::Start(first, exe, "", m.windowClass));
     PostMessageA(first.window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
     ASSERT_TRUE(tt::WaitUntil([&] { return !IsWindowVisible(first.window); }, 5000));
-    EXPECT_TRUE(TrayIconShown(first.window, m.trayId));
+    EXPECT_TRUE(mt::TrayIconShown(first.window, m.trayId));
     tt::Program second;
     ASSERT_TRUE(tt::StartProcess(second, "\"" + exe + "\""));
     EXPECT_EQ(second.WaitExit(10000), 0);
     EXPECT_TRUE(tt::WaitUntil([&] { return IsWindowVisible(first.window) && !IsIconic(first.window); }, 5000));
-    EXPECT_TRUE(tt::WaitUntil([&] { return !TrayIconShown(first.window, m.trayId); }, 3000));
+    EXPECT_TRUE(tt::WaitUntil([&] { return !mt::TrayIconShown(first.window, m.trayId); }, 3000));
     EXPECT_TRUE(first.Close());
 }
 
@@ -118,7 +109,7 @@ TEST_P(MapperProgramTest, StartedMinimisedWithIcon2TrayGoesToTheTray) {
                                &mapper.info));
     ASSERT_TRUE(tt::WaitUntil([&] {
         mapper.window = FindWindowA(m.windowClass, nullptr);
-        return mapper.window && TrayIconShown(mapper.window, m.trayId) && !IsWindowVisible(mapper.window);
+        return mapper.window && mt::TrayIconShown(mapper.window, m.trayId) && !IsWindowVisible(mapper.window);
     }, 10000));
     EXPECT_TRUE(mapper.Close());
     EXPECT_EQ(tt::ReadIni(IniOf(exe), m.word, "Icon2Tray"), "1");

@@ -1,4 +1,5 @@
 #include "mapper_support.h"
+#include <shellapi.h>
 #include "common/mapper_shell.h"
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,14 @@ std::vector<std::string> ListLines(HWND window, int id) {
 
 int ListSelection(HWND window, int id) {
     return static_cast<int>(SendDlgItemMessageA(window, id, LB_GETCURSEL, 0, 0));
+}
+
+bool TrayIconShown(HWND window, UINT id) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = id;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
 std::vector<SinkExecute> ReadSinkLog(const std::string &log) {

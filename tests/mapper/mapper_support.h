@@ -13,6 +13,8 @@ namespace mt {
 // The lines of a list box (also of another process's window).
 std::vector<std::string> ListLines(HWND window, int id);
 int ListSelection(HWND window, int id);
+// Whether the shell holds the window's tray icon (a modify that changes nothing).
+bool TrayIconShown(HWND window, UINT id);
 
 // What the DDE sink received: one record per execute.
 struct SinkExecute {

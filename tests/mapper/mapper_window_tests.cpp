@@ -11,14 +11,6 @@
 
 namespace {
 
-bool TrayIconShown(HWND window, UINT id) {
-    NOTIFYICONDATAA data = {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = window;
-    data.uID = id;
-    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
-}
-
 std::string MenuText(HMENU menu, UINT id) {
     char text[128] = "";
     GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
@@ -91,7 +83,7 @@ TEST(MapperFrame, TrayComesAndGoesAndSurvivesTheShellLosingTheIcon) {
     EXPECT_EQ(state->trayTimer, 2u);
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_STREQ(state->trayIcon.szTip, "mapper_window_tests");
-    EXPECT_TRUE(TrayIconShown(window, 2));
+    EXPECT_TRUE(mt::TrayIconShown(window, 2));
     // Sending again changes nothing.
     SendMessageA(window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
     EXPECT_EQ(state->inTray, 1);
@@ -105,15 +97,15 @@ TEST(MapperFrame, TrayComesAndGoesAndSurvivesTheShellLosingTheIcon) {
     gone.hWnd = window;
     gone.uID = 2;
     Shell_NotifyIconA(NIM_DELETE, &gone);
-    ASSERT_FALSE(TrayIconShown(window, 2));
+    ASSERT_FALSE(mt::TrayIconShown(window, 2));
     SendMessageA(window, state->taskbarCreatedMessage, 0, 0);
-    EXPECT_TRUE(TrayIconShown(window, 2));
+    EXPECT_TRUE(mt::TrayIconShown(window, 2));
     // A double click on the icon takes the window out.
     SendMessageA(window, 0x8020, 2, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(tt::WaitUntil([&] { return state->inTray == 0; }, 3000));
     EXPECT_EQ(state->trayTimer, 0u);
     EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_FALSE(TrayIconShown(window, 2));
+    EXPECT_FALSE(mt::TrayIconShown(window, 2));
 }
 
 TEST(MapperDde, ReachesAPlayerStartedLaterAndAgainAfterItRestarts) {
