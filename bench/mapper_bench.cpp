@@ -212,6 +212,7 @@ int Pad(const char *log, int n) {
         }
         const long long arrived = Arrivals(log)[seen++];
         total.push_back((arrived - t0) / 1000.0);
+        if (!stable) continue;  // settled and sent between two looks
         toStable.push_back((stable - t0) / 1000.0);
         stableToArrival.push_back((arrived - stable) / 1000.0);
     }

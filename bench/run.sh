@@ -7,6 +7,9 @@ bin=$top/build/bin; b=$top/build/cmake-x64/bench
 secs=${BENCH_SECONDS:-20}
 run() { "$WINE64" "$b/bench_runner.exe" "$@" 2>/dev/null | tr -d '\r'; }
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/win32"; cp "$top/build/win32/bin/Tavolin.exe" "$work/win32/"
+printf '[Tavolin]\r\nShowError=0\r\n' >"$work/win32/Tavolin.ini"
+wexe32="Z:${work//\//\\}\\win32\\Tavolin.exe"
 cp "$bin/Tavolin.exe" "$work/"; printf '[Tavolin]\r\nShowError=0\r\n' >"$work/Tavolin.ini"
 sox -n -r 22050 -c 1 -b 16 "$work/long.wav" synth 60 sine 440 vol 0.2 2>/dev/null
 wexe="Z:${work//\//\\}\\Tavolin.exe"; wwav="Z:${work//\//\\}\\long.wav"
@@ -17,8 +20,10 @@ if [ "${BENCH_ONLY:-}" = mappers ]; then exec bash "$top/bench/mappers.sh"; fi
 echo "== start-up (median of 10): ms to visible window, ms to exit after WM_CLOSE"
 read -r bu bd <<<"$(run startup "$bare" BareWndClass 10)"
 read -r tu td <<<"$(run startup "$wexe" TavolinWndClass 10)"
+read -r tu32 td32 <<<"$(run startup "$wexe32" TavolinWndClass 10)"
 echo "bare dialog   $bu  $bd"
 echo "Tavolin       $tu  $td"
+echo "Tavolin i686  $tu32  $td32   (the 32-bit build)"
 awk -v a="$tu" -v b="$bu" -v c="$td" -v d="$bd" 'BEGIN{printf "ratio start %.2f, exit %.2f (goal <= 1.3)\n", a/b, c/d}'
 
 echo "== CPU over ${secs} s (ms of user+system time of the program's process)"
@@ -55,9 +60,14 @@ rz=$(run dde Tavolin "[Zero()]" 2000)
 "$WINE64" "$bin/TavolinCtl.exe" exec "[Open($wwav)]" >/dev/null 2>&1
 rs=$(run dde Tavolin "[SeekRel(0)]" 2000)
 "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0 >/dev/null 2>&1; wait $tpid 2>/dev/null
+"$WINE64" "$wexe32" & tpid=$!
+sleep 2
+rz32=$(run dde Tavolin "[Zero()]" 2000)
+"$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0 >/dev/null 2>&1; wait $tpid 2>/dev/null
 echo "bare server [Zero()]        $rb   (rate, failures)"
 echo "Tavolin [Zero()] closed     $rz"
 echo "Tavolin [SeekRel(0)] open   $rs"
+echo "Tavolin i686 [Zero()]       $rz32   (the 32-bit build)"
 awk -v a="${rz%% *}" -v b="${rb%% *}" -v c="${rs%% *}" 'BEGIN{printf "time per round trip vs bare: Zero %.2f, SeekRel %.2f (goal <= 1.5)\n", b/a, b/c}'
 
 echo "== MP3 decoder library against mpg123 -t (decode only, native), BENCH_SECONDS of playback"

@@ -3,6 +3,7 @@
 // error numbers, a decoder that never starts).
 #include "player_process.h"
 #include "res/resource.h"
+#include <mmsystem.h>
 
 namespace {
 
@@ -100,6 +101,25 @@ TEST_F(FakeDecoder, ADecoderThatNeverStartsIsGivenUp) {
     EXPECT_EQ(Get("GetLen"), "0");
     ASSERT_EQ(Exec("[Open(" + Script("fine.mp3", "rate=22050 samples=22050") + ")]"), kDone);
     EXPECT_EQ(Get("GetLen"), "1000");
+}
+
+TEST_F(FakeDecoder, ALateEndOfPlaySignalTouchesNoOtherSession) {
+    StartWith("fake_vbmp3");
+    const std::string late = Script("late.mp3", "rate=22050 samples=44100 late=1");
+    const std::string next = Script("next.mp3", "rate=22050 samples=22050");
+    // After a close: the session stays closed.
+    ASSERT_EQ(Exec("[Open(" + late + ")]"), kDone);
+    ASSERT_EQ(Exec("[Close()]"), kDone);
+    Sleep(300);
+    EXPECT_EQ(Get("GetLen"), "0");
+    ASSERT_EQ(Exec("[Play()]"), kRefused);
+    // Into a newly opened file: it stays open and plays.
+    ASSERT_EQ(Exec("[Open(" + late + ")]"), kDone);
+    ASSERT_EQ(Exec("[Open(" + next + ")]"), kDone);
+    Sleep(2500);  // past the decoder wait that a false end of play would start
+    EXPECT_EQ(Get("GetLen"), "1000");
+    EXPECT_EQ(Exec("[Play()]"), kDone);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 }  // namespace

@@ -47,6 +47,13 @@ TEST_F(Mp3Player, OpensPrimedAndSeeksBySamples) {
     EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
     EXPECT_EQ(Exec("[Top()]"), kDone);
     EXPECT_LT(Pos(), 500);
+    // Top while playing goes on playing, and a pause then holds.
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
+    ASSERT_EQ(Exec("[Pause()]"), kDone);
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PAUSE));
+    const int held = Pos();
+    Sleep(400);
+    EXPECT_EQ(Pos(), held);
 }
 
 TEST_F(Mp3Player, PlayedToTheEndStandsPausedAtTheLastSample) {

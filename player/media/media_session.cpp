@@ -414,7 +414,7 @@ int MediaSaveAs(HWND window, const char *path) {
 int MediaOnNotify(HWND window, WPARAM flags, LPARAM lParam) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return 1;
-    if (state->mp3Active) return Mp3OnNotify(window, state);
+    if (state->mp3Active) return Mp3OnNotify(window, state, lParam);
     if (flags == MCI_NOTIFY_SUCCESSFUL && LOWORD(lParam) == state->mciDeviceId && state->mciDeviceId) {
         if (state->sessionState == StatePlaying) state->sessionState = StateOpened;
         else if (state->sessionState == StateRecording) state->sessionState = StateRecorded;

@@ -22,6 +22,10 @@ constexpr const char *kEntryNames[kDecoderEntryCount] = {
 };
 
 HWND mp3Window = nullptr;  // where the end-of-play notification goes
+// Counts the opens and closes of MP3 sessions: odd while one is open. The
+// decoder's end-of-play signal names the session it came in, so that a late
+// signal after a close (or in a newer session's time) is let go.
+volatile LONG mp3Session = 0;
 
 // Polls the decoder's mode every 10 ms until it is `mode`; false after the bound.
 bool WaitForMode(const PlayerState *state, int mode) {
@@ -85,11 +89,9 @@ void UnbindDecoder(PlayerState *state) {
 
 void CALLBACK DecoderCallback(int code, int) {
     if (code != kEndOfPlay) return;
-    HWND window = mp3Window;
-    PlayerState *state = GetPlayerState(window);
-    if (!state) return;
-    InterlockedExchange(reinterpret_cast<volatile LONG *>(&state->sessionState), StateOpened);
-    PostMessageA(window, MM_MCINOTIFY, 0, 0);
+    const LONG session = InterlockedCompareExchange(&mp3Session, 0, 0);
+    if (!(session & 1)) return;  // no session open
+    PostMessageA(mp3Window, MM_MCINOTIFY, 0, session);
 }
 
 int Mp3Open(HWND window, PlayerState *state, const char *path) {
@@ -108,6 +110,7 @@ int Mp3Open(HWND window, PlayerState *state, const char *path) {
         state->mp3Active = 0;
         return 0;
     }
+    InterlockedIncrement(&mp3Session);
     state->sessionState = StateOpened;
     state->mp3SampleRate = *reinterpret_cast<const int *>(info + kInfoSampleRateOffset);
     state->mp3TotalSamples = d.getTotalSamples();
@@ -118,6 +121,7 @@ int Mp3Open(HWND window, PlayerState *state, const char *path) {
 
 void Mp3Close(PlayerState *state) {
     state->mp3Decoder.close();
+    if (InterlockedCompareExchange(&mp3Session, 0, 0) & 1) InterlockedIncrement(&mp3Session);
     state->mp3Active = 0;
 }
 
@@ -130,10 +134,9 @@ int Mp3Prime(HWND window, PlayerState *state) {
 
 int Mp3Play(HWND window, PlayerState *state) {
     const int mode = Mp3GetMode(state);
-    BOOL ok;
+    BOOL ok = TRUE;  // already playing (a seek while playing): it goes on
     if (mode == MCI_MODE_STOP) ok = state->mp3Decoder.play();
     else if (mode == MCI_MODE_PAUSE) ok = state->mp3Decoder.restart();
-    else return 1;
     if (!ok) {
         MediaReportError(window, 0);
         return 0;
@@ -178,8 +181,10 @@ int Mp3GetMode(const PlayerState *state) {
     }
 }
 
-int Mp3OnNotify(HWND window, PlayerState *state) {
-    if (state->sessionState != StateOpened) return 1;
+int Mp3OnNotify(HWND window, PlayerState *state, LPARAM session) {
+    // Only the end of this session's playing counts.
+    if (session != InterlockedCompareExchange(&mp3Session, 0, 0) || state->sessionState != StatePlaying) return 1;
+    state->sessionState = StateOpened;
     if (!WaitForMode(state, MCI_MODE_STOP)) return GiveUp(window), 1;
     if (!MediaPlay(window)) return 1;
     if (!WaitForMode(state, MCI_MODE_PLAY) || !PauseUntilPaused(state)) return GiveUp(window), 1;

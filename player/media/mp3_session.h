@@ -16,7 +16,8 @@ int Mp3SetSample(HWND window, PlayerState *state, int sample);
 int Mp3GetLength(const PlayerState *state);
 int Mp3GetPosition(const PlayerState *state);
 int Mp3GetMode(const PlayerState *state);
-int Mp3OnNotify(HWND window, PlayerState *state);
+// The end-of-play notice of `session` (the lParam the decoder callback posted).
+int Mp3OnNotify(HWND window, PlayerState *state, LPARAM session);
 void Mp3ErrorText(PlayerState *state, char *text);   // 260-byte buffer
 
 // Longest wait for the decoder to reach a state before the session gives up.

@@ -1,8 +1,9 @@
 // A scripted decoder library for the player's MP3 branch: no audio, only the
 // answers the player must cope with. The opened file is a line of text:
-//   rate=N samples=N error=N stuck=1
+//   rate=N samples=N error=N stuck=1 late=1
 // error makes the open fail with that number; stuck keeps the state at
-// stopped whatever the player asks (a decoder that never starts).
+// stopped whatever the player asks (a decoder that never starts); late sends
+// the end-of-play signal 50 ms after the file is closed.
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
@@ -10,8 +11,16 @@
 namespace {
 
 struct Script {
-    int rate = 44100, samples = 441000, error = 0, stuck = 0;
+    int rate = 44100, samples = 441000, error = 0, stuck = 0, late = 0;
 };
+typedef void(CALLBACK *EndOfPlay)(int code, int param);
+EndOfPlay endOfPlay;
+
+DWORD WINAPI LateSignal(LPVOID) {
+    Sleep(50);
+    if (endOfPlay) endOfPlay(4, 0);
+    return 0;
+}
 
 Script script;
 int state;  // 0 stopped, 1 playing, 2 paused
@@ -51,6 +60,7 @@ BOOL WINAPI vbmp3_open(const char *path, BYTE *info) {
     script.samples = Value(text, "samples=", 441000);
     script.error = Value(text, "error=", 0);
     script.stuck = Value(text, "stuck=", 0);
+    script.late = Value(text, "late=", 0);
     if (script.error) return Fail(script.error);
     memset(info, 0, 272);
     memcpy(info + 264, &script.rate, sizeof script.rate);
@@ -59,7 +69,10 @@ BOOL WINAPI vbmp3_open(const char *path, BYTE *info) {
     return TRUE;
 }
 
-void WINAPI vbmp3_close() { isOpen = state = 0; }
+void WINAPI vbmp3_close() {
+    isOpen = state = 0;
+    if (script.late) CloseHandle(CreateThread(nullptr, 0, LateSignal, nullptr, 0, nullptr));
+}
 int WINAPI vbmp3_getState(int *detail) {
     if (detail) *detail = 0;
     return state;
@@ -82,7 +95,10 @@ BOOL WINAPI vbmp3_setPlaySamples(int to) {
 }
 int WINAPI vbmp3_getPlayFlames() { return 0; }
 BOOL WINAPI vbmp3_setPlayFlames(int) { return TRUE; }
-BOOL WINAPI vbmp3_callback(void *) { return TRUE; }
+BOOL WINAPI vbmp3_callback(EndOfPlay proc) {
+    endOfPlay = proc;
+    return TRUE;
+}
 int WINAPI vbmp3_getLastErrorNo() { return lastError; }
 int WINAPI vbmp3_getFileType() { return isOpen; }
 BOOL WINAPI vbmp3_getMpegInfo(BYTE *info) {
