@@ -173,6 +173,10 @@ TEST_F(Dde, UnsafeInputIsRefusedAndChangesNothing) {
     EXPECT_EQ(link.Execute(service, "Command", raw.data(), static_cast<DWORD>(raw.size()), CF_TEXT, 5000), kRefused);
     const std::string withNul = raw + std::string(1, '\0') + "junk";
     EXPECT_EQ(link.Execute(service, "Command", withNul.data(), static_cast<DWORD>(withNul.size()), CF_OEMTEXT, 5000), kDone);
+    // Longer than the buffer, with a NUL inside it: its first 520 bytes run.
+    const std::string longWithNul = withNul + std::string(600, 'j');
+    EXPECT_EQ(link.Execute(service, "Command", longWithNul.data(), static_cast<DWORD>(longWithNul.size()), CF_TEXT,
+                           5000), kDone);
     const std::string huge(5000, '[');
     EXPECT_EQ(link.Execute(service, "Command", huge.data(), static_cast<DWORD>(huge.size()), CF_TEXT, 5000), kRefused);
     EXPECT_EQ(Get("GetLen"), "10000");

@@ -18,11 +18,10 @@ void QueryString(HSZ hsz, char *out) {
     if (hsz) DdeQueryStringA(ddeInstance, hsz, out, kPathSize, CP_WINANSI);
 }
 
-// Execute data, copied as bytes; refused when it has no NUL within the buffer.
+// Execute data: its first bytes, as many as the buffer holds; refused when
+// they hold no NUL.
 HDDEDATA OnExecute(HDDEDATA data) {
     char text[kCommandBufferSize];
-    const DWORD size = DdeGetData(data, nullptr, 0, 0);
-    if (size == 0 || size > sizeof text) return DDE_FNOTPROCESSED;
     const DWORD copied = DdeGetData(data, reinterpret_cast<LPBYTE>(text), sizeof text, 0);
     bool terminated = false;
     for (DWORD i = 0; i < copied && !terminated; ++i) terminated = text[i] == '\0';

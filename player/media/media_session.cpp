@@ -46,13 +46,29 @@ DWORD StatusItem(MCIDEVICEID device, DWORD item, DWORD *value) {
 
 }  // namespace
 
+// A box with the decoder's last error or the MCI error's text, or a beep
+// while errors are not shown.
+static void ReportError(HWND window, DWORD error, bool decoderText) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return;
+    if (!state->showErrors) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    char text[kPathSize] = "";
+    if (decoderText) Mp3ErrorText(state, text);
+    else mciGetErrorStringA(error, text, 256);
+    MessageBoxA(window, text, state->appName, MB_ICONWARNING);
+}
+
 int MediaOpen(HWND window, const char *path) {
     PlayerState *state = GetPlayerState(window);
     if (!state || !path) return 0;
     if (lstrlenA(path) >= kPathSize) {
         // A name that does not fit the player's 260-byte buffers is refused
-        // before anything is closed.
-        MediaReportError(window, MCIERR_FILE_NOT_FOUND);
+        // before anything is closed, with the open failure's own text also
+        // while an MP3 is open.
+        ReportError(window, MCIERR_FILE_NOT_FOUND, false);
         return 0;
     }
     MediaClose(window);
@@ -424,13 +440,5 @@ int MediaOnNotify(HWND window, WPARAM flags, LPARAM lParam) {
 
 void MediaReportError(HWND window, DWORD error) {
     PlayerState *state = GetPlayerState(window);
-    if (!state) return;
-    if (!state->showErrors) {
-        MessageBeep(0xFFFFFFFF);
-        return;
-    }
-    char text[kPathSize] = "";
-    if (state->mp3Active) Mp3ErrorText(state, text);
-    else mciGetErrorStringA(error, text, 256);
-    MessageBoxA(window, text, state->appName, MB_ICONWARNING);
+    if (state) ReportError(window, error, state->mp3Active != 0);
 }
