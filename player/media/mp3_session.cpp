@@ -129,7 +129,8 @@ int Mp3Prime(HWND window, PlayerState *state) {
     if (!MediaPlay(window)) return 0;
     if (!WaitForMode(state, MCI_MODE_PLAY) || !PauseUntilPaused(state)) return GiveUp(window);
     state->sessionState = StatePaused;
-    return 1;
+    // The priming play ran for a moment: the file stands at its start.
+    return Mp3SetSample(window, state, 0);
 }
 
 int Mp3Play(HWND window, PlayerState *state) {
