@@ -79,9 +79,12 @@ int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
         out->header = h;
         out->dataEnd = end;
         const uint32_t vbr = VbrFrames(data + at, h);
-        out->vbrHeader = vbr != 0;
         out->firstFrame = vbr ? following : at;  // the VBR header frame carries no audio
-        if (vbr) {
+        // A header whose count cannot fit in the bytes that follow (even at
+        // the stream's lowest bit rate) is not believed: the frames are counted.
+        const uint64_t smallest = uint64_t(h.samplesPerFrame / 8) * (h.version == 1 ? 32000 : 8000) / h.sampleRate;
+        out->vbrHeader = vbr != 0 && uint64_t(vbr) * smallest <= end - out->firstFrame;
+        if (out->vbrHeader) {
             out->frames = vbr;
         } else {
             uint32_t frames = 0;

@@ -88,22 +88,31 @@ TEST(Mp3Frames, TagsAreSkippedAndFalseSyncsPassedOver) {
 TEST(Mp3Frames, XingAndVbriHeadersGiveTheTotals) {
     Bytes xing;
     AddCbr(xing, 1);
-    memcpy(&xing[4 + 32], "Xing\0\0\0\x03\0\0\x30\x39", 12);  // frames flag, 12345 frames
+    memcpy(&xing[4 + 32], "Xing\0\0\0\x03\0\0\0\x14", 12);  // frames flag, 20 frames
     AddCbr(xing, 5);
     StreamInfo info;
     ASSERT_EQ(ScanStream(xing.data(), xing.size(), &info), 0);
     EXPECT_TRUE(info.vbrHeader);
-    EXPECT_EQ(info.frames, 12345u);
+    EXPECT_EQ(info.frames, 20u);  // 20 frames of 32 kbit/s would fit in 5 of 128
     EXPECT_EQ(info.firstFrame, 417u);  // the header frame holds no audio
+    // A count that cannot fit in the bytes that follow is not believed.
+    memcpy(&xing[4 + 32 + 8], "\0\0\x30\x39", 4);  // 12345 frames
+    ASSERT_EQ(ScanStream(xing.data(), xing.size(), &info), 0);
+    EXPECT_FALSE(info.vbrHeader);
+    EXPECT_EQ(info.frames, 5u);
+    EXPECT_EQ(info.firstFrame, 417u);
 
     Bytes vbri;
     AddCbr(vbri, 1);
     memcpy(&vbri[36], "VBRI", 4);
-    const uint8_t count[4] = {0, 0, 0x01, 0x00};  // 256 frames at offset 14
+    const uint8_t count[4] = {0, 0, 0x00, 0x06};  // 6 frames at offset 14
     memcpy(&vbri[36 + 14], count, 4);
     AddCbr(vbri, 2);
     ASSERT_EQ(ScanStream(vbri.data(), vbri.size(), &info), 0);
-    EXPECT_EQ(info.frames, 256u);
+    EXPECT_EQ(info.frames, 6u);
+    vbri[36 + 14 + 2] = 0x01;  // 262: more than two frames' bytes can hold
+    ASSERT_EQ(ScanStream(vbri.data(), vbri.size(), &info), 0);
+    EXPECT_EQ(info.frames, 2u);
 }
 
 TEST(Mp3Frames, BadFilesGiveTheirErrorsAndNeverReadPastTheEnd) {
