@@ -204,7 +204,10 @@ long long CurrentSample() {
 
 DWORD WINAPI PlaybackThread(void *) {
     while (!d.quit) {
-        WaitForSingleObject(d.wake, 100);
+        // Without output nothing is due: sleep until output starts or the
+        // library is freed (both set the event); with output, the device's
+        // buffer events wake it, and the time-out is a safety net.
+        WaitForSingleObject(d.wake, d.wave ? 100 : INFINITE);
         NotifyProc ended = nullptr;
         EnterCriticalSection(&d.lock);
         if (d.wave && (d.state == 1 || d.state == 2)) {
@@ -231,6 +234,10 @@ struct Locked {
 
 // Starts output at `sample`; with the lock held.
 int StartAt(long long sample) {
+    if (!d.thread) {
+        d.thread = CreateThread(nullptr, 0, PlaybackThread, nullptr, 0, nullptr);
+        if (!d.thread) return Fail(ErrMemory);
+    }
     if (!d.wave) {
         WAVEFORMATEX format = {};
         format.wFormatTag = WAVE_FORMAT_PCM;
@@ -270,8 +277,8 @@ BOOL WINAPI vbmp3_init() {
     InitializeCriticalSection(&d.lock);
     d.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     d.quit = false;
-    d.thread = CreateThread(nullptr, 0, PlaybackThread, nullptr, 0, nullptr);
-    d.ready = d.wake && d.thread;
+    d.thread = nullptr;  // started with the first output
+    d.ready = d.wake != nullptr;
     return d.ready ? TRUE : Fail(ErrMemory);
 }
 
@@ -283,8 +290,11 @@ BOOL WINAPI vbmp3_free() {
     }
     d.quit = true;
     SetEvent(d.wake);
-    WaitForSingleObject(d.thread, 5000);
-    CloseHandle(d.thread);
+    if (d.thread) {
+        WaitForSingleObject(d.thread, 5000);
+        CloseHandle(d.thread);
+        d.thread = nullptr;
+    }
     CloseHandle(d.wake);
     DeleteCriticalSection(&d.lock);
     d.ready = false;
