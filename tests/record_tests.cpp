@@ -84,4 +84,21 @@ TEST_F(Media, RecordingGreysPlaybackItemsAndOffersSave) {
     EXPECT_FALSE(GetMenuState(file, IDM_SAVEAS, MF_BYCOMMAND) & MF_GRAYED);
 }
 
+// File > New with errors shown: no box while the new recording waits.
+TEST(RecordProgram, FileNewIsQuietWithErrorsShown) {
+    tt::TempDir dir;
+    const std::string exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    tt::WriteIni(dir.File("Tavolin.ini"), "Tavolin", "ShowError", "1");
+    tt::Program player;
+    ASSERT_TRUE(tt::Start(player, exe, ""));
+    PostMessageA(player.window, WM_COMMAND, IDM_NEW, 0);
+    HWND format = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
+    ASSERT_NE(format, nullptr);
+    tt::PressButton(format, IDOK);
+    ASSERT_TRUE(tt::WaitUntil([&] { return tt::ControlText(player.window, IDC_FILENAME) == tt::Ansi("新規"); }, 5000));
+    tt::Pump(3000);
+    EXPECT_TRUE(tt::ProcessWindows(player.info.dwProcessId, "#32770").empty());
+    EXPECT_TRUE(player.Close(10000));
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // The main window created in-process: layout, menus, displays, lifetime.
 #include <gtest/gtest.h>
 #include "test_support.h"
+#include "media/media_session.h"
+#include <mmsystem.h>
 #include "in_process.h"
 #include "app/main_window.h"
 #include "app/displays.h"
@@ -224,6 +226,41 @@ TEST(Spine, EnableButtonMovesFocusAndDropsDefaultLook) {
     EnableButton(w, IDC_TOP, 1);
     pw.Tick();
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(w, IDC_TOP)));
+}
+
+namespace {
+struct InsideBox {
+    HWND window = nullptr;
+    bool acted = false, recordAlive = false;
+    size_t boxesAfterSecondError = 0;
+} insideBox;
+
+// While the first error box is up: a close and a second error arrive.
+VOID CALLBACK ActInsideBox(HWND, UINT, UINT_PTR, DWORD) {
+    std::vector<HWND> boxes = tt::ProcessWindows(GetCurrentProcessId(), "#32770");
+    if (insideBox.acted || boxes.empty()) return;
+    insideBox.acted = true;
+    SendMessageA(insideBox.window, WM_CLOSE, 0, 0);
+    insideBox.recordAlive = IsWindow(insideBox.window) && GetPlayerState(insideBox.window);
+    MediaReportError(insideBox.window, MCIERR_DEVICE_NOT_READY);
+    insideBox.boxesAfterSecondError = tt::ProcessWindows(GetCurrentProcessId(), "#32770").size();
+    for (HWND box : boxes) PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+}  // namespace
+
+TEST(Spine, ACloseInsideAnErrorBoxWaitsForTheBoxAndBoxesDoNotStack) {
+    tt::PlayerWindow pw;
+    pw.state()->showErrors = 1;
+    insideBox = InsideBox{};
+    insideBox.window = pw.window();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, ActInsideBox);
+    MediaReportError(pw.window(), MCIERR_FILE_NOT_FOUND);
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(insideBox.acted);
+    EXPECT_TRUE(insideBox.recordAlive);
+    EXPECT_EQ(insideBox.boxesAfterSecondError, 1u);
+    // The close comes once the box has gone.
+    EXPECT_TRUE(tt::WaitUntil([&] { return !IsWindow(pw.window()); }, 3000));
 }
 
 TEST(Spine, MessagesWithoutRecordChangeNothing) {

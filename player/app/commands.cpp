@@ -162,9 +162,21 @@ BOOL OnMainCommand(HWND window, UINT, UINT commandId, LPARAM) {
     return TRUE;
 }
 
+static void RefreshTick(HWND window, PlayerState *state);
+
 BOOL OnRefreshTimer(HWND window, WPARAM timerId) {
     PlayerState *state = GetPlayerState(window);
     if (!state || !state->refreshTimerId || timerId != state->refreshTimerId) return FALSE;
+    // A tick does not run again inside a box that the tick itself opened.
+    static bool ticking = false;
+    if (ticking) return TRUE;
+    ticking = true;
+    RefreshTick(window, state);
+    ticking = false;
+    return TRUE;
+}
+
+static void RefreshTick(HWND window, PlayerState *state) {
     TakeStartupFile(window, state);
 
     if (state->sessionState != StateClosed) {
@@ -193,7 +205,6 @@ BOOL OnRefreshTimer(HWND window, WPARAM timerId) {
     EnableButton(window, IDC_TOP, IsFileOpen(s));
     EnableButton(window, IDC_LAST, IsFileOpen(s));
     if (state->inTray) RefreshTrayTip(window);
-    return TRUE;
 }
 
 BOOL OnPositionBar(HWND window, UINT scrollCode, int thumbPosition, HWND control) {

@@ -101,6 +101,12 @@ LRESULT CALLBACK CentreDialogHookProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void OnClose(HWND window) {
+    // Inside an error box the caller of the box still works on the record:
+    // the close comes when the box has gone.
+    if (g_errorBoxShown) {
+        g_closeAfterErrorBox = true;
+        return;
+    }
     PlayerState *state = GetPlayerState(window);
     if (state) {
         if (IsFileOpen(state->sessionState)) lstrcpynA(state->lastFile, state->currentFile, kPathSize);

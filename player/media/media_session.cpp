@@ -46,19 +46,31 @@ DWORD StatusItem(MCIDEVICEID device, DWORD item, DWORD *value) {
 
 }  // namespace
 
+bool g_errorBoxShown = false;
+bool g_closeAfterErrorBox = false;
+
 // A box with the decoder's last error or the MCI error's text, or a beep
-// while errors are not shown.
+// while errors are not shown. One box at a time: a further error while one is
+// up only beeps, and a close asked for meanwhile happens after it.
 static void ReportError(HWND window, DWORD error, bool decoderText) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
-    if (!state->showErrors) {
+    if (!state->showErrors || g_errorBoxShown) {
         MessageBeep(0xFFFFFFFF);
         return;
     }
     char text[kPathSize] = "";
+    char caption[kPathSize] = "";
     if (decoderText) Mp3ErrorText(state, text);
     else mciGetErrorStringA(error, text, 256);
-    MessageBoxA(window, text, state->appName, MB_ICONWARNING);
+    lstrcpynA(caption, state->appName, sizeof caption);
+    g_errorBoxShown = true;
+    MessageBoxA(window, text, caption, MB_ICONWARNING);
+    g_errorBoxShown = false;
+    if (g_closeAfterErrorBox) {
+        g_closeAfterErrorBox = false;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
 }
 
 int MediaOpen(HWND window, const char *path) {
@@ -284,6 +296,9 @@ int MediaGetLength(HWND window) {
 int MediaGetPosition(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (state && state->mp3Active && state->sessionState != StateClosed) return Mp3GetPosition(state);
+    // A new recording has no position until it records (Wine's waveaudio
+    // fails the query then).
+    if (state && state->sessionState == StateRecordReady) return 0;
     return StatusMs(window, MCI_STATUS_POSITION);
 }
 

@@ -26,3 +26,7 @@ void MediaReportError(HWND window, DWORD error);
 
 // Milliseconds per position-bar unit for a length, keeping the range within 32767.
 inline int ScrollScaleFor(int length) { return length <= 32767 ? 1 : length / 32767 + 1; }
+
+// An error box is up (one at a time); a close asked for meanwhile waits for it.
+extern bool g_errorBoxShown;
+extern bool g_closeAfterErrorBox;
