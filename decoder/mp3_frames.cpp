@@ -49,6 +49,8 @@ bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out) {
     return true;
 }
 
+constexpr size_t kSyncSearchBytes = 1 << 20;
+
 int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
     if (size == 0) return 3;  // read failed: nothing to read
     size_t start = 0;
@@ -66,8 +68,10 @@ int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
         const uint32_t apeSize = data[end - 20] | (data[end - 19] << 8) | (data[end - 18] << 16) | (uint32_t(data[end - 17]) << 24);
         end = apeSize + 32 <= end ? end - apeSize - 32 : end;
     }
-    // The first header that the next one confirms.
-    for (size_t at = start; at + 4 <= end; ++at) {
+    // The first header that the next one confirms, within the first MiB
+    // after the tags (a longer search would read a whole non-audio file).
+    const size_t searchEnd = end - start > kSyncSearchBytes ? start + kSyncSearchBytes : end;
+    for (size_t at = start; at + 4 <= searchEnd; ++at) {
         FrameHeader h, next;
         if (!ParseFrameHeader(data + at, end - at, &h)) continue;
         const size_t following = at + size_t(h.length);

@@ -16,6 +16,15 @@ constexpr int kBufferMs = 250;
 constexpr int kPrerollFrames = 4;   // decoded before a seek target to fill the bit reservoir
 constexpr int kEndOfPlay = 4;
 
+// The opened file, mapped copy-on-write rather than read into memory: no
+// large allocation that could fail, and pages come in as the stream is read.
+struct FileView {
+    HANDLE mapping = nullptr;
+    uint8_t *bytes = nullptr;
+    size_t size = 0;
+    uint8_t *data() const { return bytes; }
+};
+
 struct Decoder {
     CRITICAL_SECTION lock;
     HANDLE wake = nullptr;           // commands and waveOut completions
@@ -23,7 +32,7 @@ struct Decoder {
     volatile bool quit = false;
     bool ready = false;
 
-    std::vector<uint8_t> file;
+    FileView file;
     StreamInfo info = {};
     bool open = false;
     int state = 0;
@@ -261,8 +270,9 @@ int StartAt(long long sample) {
 void CloseFile() {
     CloseOutput();
     CloseAcm();
-    d.file.clear();
-    d.file.shrink_to_fit();
+    if (d.file.bytes) UnmapViewOfFile(d.file.bytes);
+    if (d.file.mapping) CloseHandle(d.file.mapping);
+    d.file = FileView{};
     d.open = false;
     d.state = 0;
     d.stoppedAt = 0;
@@ -310,19 +320,26 @@ BOOL WINAPI vbmp3_open(const char *path, void *infoBlock) {
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return Fail(ErrOpen);
     LARGE_INTEGER size = {};
-    GetFileSizeEx(handle, &size);
+    if (!GetFileSizeEx(handle, &size) || size.QuadPart == 0) {
+        CloseHandle(handle);
+        return Fail(ErrRead);
+    }
     if (size.QuadPart > 0x40000000) {
         CloseHandle(handle);
         return Fail(ErrMemory);
     }
-    d.file.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    const BOOL ok = d.file.empty() || ReadFile(handle, d.file.data(), static_cast<DWORD>(d.file.size()), &read, nullptr);
-    CloseHandle(handle);
-    if (!ok || read != d.file.size()) return Fail(ErrRead);
-    const int error = ScanStream(d.file.data(), d.file.size(), &d.info);
+    d.file.mapping = CreateFileMappingA(handle, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
+    CloseHandle(handle);  // the mapping keeps the file
+    if (!d.file.mapping) return Fail(ErrRead);
+    d.file.bytes = static_cast<uint8_t *>(MapViewOfFile(d.file.mapping, FILE_MAP_COPY, 0, 0, 0));
+    d.file.size = static_cast<size_t>(size.QuadPart);
+    if (!d.file.bytes) {
+        CloseFile();
+        return Fail(ErrMemory);  // no room for the view
+    }
+    const int error = ScanStream(d.file.data(), d.file.size, &d.info);
     if (error) {
-        d.file.clear();
+        CloseFile();
         return Fail(error);
     }
     d.open = true;

@@ -83,6 +83,23 @@ TEST_F(Mp3Player, VbrAndTaggedFilesOpen) {
     ASSERT_EQ(Exec("[Play()]"), kDone);
 }
 
+TEST_F(Mp3Player, AHugeFileIsRefusedWithoutEndingThePlayer) {
+    // 1 GiB (sparse): more than a 32-bit process can hold in one piece.
+    const std::string huge = dir.File("huge.mp3");
+    HANDLE file = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = 1LL << 30;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    EXPECT_EQ(Exec("[Open(" + huge + ")]"), kRefused);
+    ASSERT_TRUE(player.Running());
+    EXPECT_EQ(Get("GetLen"), "0");
+    ASSERT_EQ(Exec("[Open(" + Mp3("cbr.mp3") + ")]"), kDone);
+    DeleteFileA(huge.c_str());
+}
+
 TEST_F(Mp3Player, BadFilesAreRefusedAndThePlayerGoesOn) {
     for (const char *bad : {"garbage.mp3", "empty.mp3", "badtag.mp3", "missing.mp3"}) {
         EXPECT_EQ(Exec("[Open(" + Mp3(bad) + ")]"), kRefused) << bad;

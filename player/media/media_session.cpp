@@ -411,6 +411,8 @@ int MediaRecord(HWND window) {
     return 1;
 }
 
+constexpr DWORD kRecordSettleMs = 150;
+
 int MediaStopRecord(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState != StateRecording) return 0;
@@ -420,6 +422,10 @@ int MediaStopRecord(HWND window) {
         MediaReportError(window, error);
         return 0;
     }
+    // Wine's waveaudio answers the stop before its record thread has let go
+    // of the input device and the file; a save or close in that moment can
+    // hang or crash. Give the thread the moment it needs.
+    Sleep(kRecordSettleMs);
     state->sessionState = StateRecorded;
     return 1;
 }
