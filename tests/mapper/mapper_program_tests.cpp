@@ -77,6 +77,11 @@ TEST_P(MapperProgramTest, FirstRunWritesTheDefaultsAndShowsTheCommandList) {
     tt::PressButton(mapper.window, IDC_CLOSE);
     EXPECT_EQ(mapper.WaitExit(10000), 0);
     EXPECT_EQ(tt::ReadFileText(IniOf(exe)), m.firstRunIni);
+    // A second run finds "Version" and writes nothing new.
+    tt::Program again;
+    ASSERT_TRUE(tt::Start(again, exe, "", m.windowClass));
+    EXPECT_TRUE(again.Close());
+    EXPECT_EQ(tt::ReadFileText(IniOf(exe)), m.firstRunIni);
 }
 
 TEST_P(MapperProgramTest, SecondStartBringsTheFirstBackFromTheTray) {
