@@ -55,6 +55,15 @@ TEST(Paths, SpliceGrowsShrinksAndRespectsTheBuffer) {
     EXPECT_STREQ(dbcs, "C:\\long\\x");
 }
 
+TEST(Paths, WildcardComponentsAreNotLookedUp) {
+    tt::TempDir dir;
+    tt::WriteFileBytes(dir.File("longname_file.wav"), "x");
+    const std::string wild = dir.path + "\\long*.wav";
+    char out[MAX_PATH] = "";
+    ExpandLongPath(wild.c_str(), out);
+    EXPECT_EQ(std::string(out).substr(std::string(out).find_last_of('\\') + 1), "long*.wav");
+}
+
 TEST(Paths, RememberFolder) {
     tt::PlayerWindow pw;
     RememberFolder(pw.state(), "C:\\a.wav");
@@ -200,6 +209,34 @@ TEST(Settings, DefaultsWithoutAFileAndAFullWriteAtClose) {
     EXPECT_EQ(tt::ReadIni(ini, "RecentFileList", "MRU1", "none"), "none");
     const std::string position = tt::ReadIni(ini, "Tavolin", "RestorePosition");
     EXPECT_EQ(position.substr(0, 2), "0,");
+}
+
+TEST(Settings, SwitchesAndTheLastFileAreReadAndWrittenBack) {
+    const std::string ini = tt::PlayerWindow::SettingsPath();
+    DeleteFileA(ini.c_str());
+    tt::WriteFileBytes(ini,
+        "[Tavolin]\r\nTopmost=1\r\nShowHour=0\r\nRepeatAll=1\r\nIcon2Tray=1\r\n"
+        "[LastFile]\r\nPos=1234\r\nOffset=567\r\n[RecentFileList]\r\nNoCompactPath=1\r\n");
+    {
+        tt::PlayerWindow pw(true);
+        PlayerState *s = pw.state();
+        EXPECT_EQ(s->topmost, 1);
+        EXPECT_EQ(s->lastFilePos, 1234);
+        EXPECT_EQ(s->lastFileOffset, 567);
+        EXPECT_EQ(s->recentFiles.noCompactPath, 1);
+        tt::Pump(100);  // the posted Topmost command
+        EXPECT_TRUE(GetWindowLongA(pw.window(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+        // Each switch turned over is written back at close.
+        pw.Command(IDM_SHOWHOUR);
+        pw.Command(IDM_REPEATALL);
+        SendMessageA(pw.window(), WM_SYSCOMMAND, IDM_SYS_ICON2TRAY, 0);
+        pw.Close();
+    }
+    EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "Topmost"), "1");
+    EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "ShowHour"), "1");
+    EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "RepeatAll"), "0");
+    EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "Icon2Tray"), "0");
+    DeleteFileA(ini.c_str());
 }
 
 TEST(Settings, RestorePositionMovesOnlyWithFlagAndTwoCommas) {

@@ -263,6 +263,21 @@ TEST(Spine, ACloseInsideAnErrorBoxWaitsForTheBoxAndBoxesDoNotStack) {
     EXPECT_TRUE(tt::WaitUntil([&] { return !IsWindow(pw.window()); }, 3000));
 }
 
+TEST(Spine, SystemMenuNeverOffersMaximiseOrSize) {
+    tt::PlayerWindow pw;
+    HWND w = pw.window();
+    HMENU menu = GetSystemMenu(w, FALSE);
+    SendMessageA(w, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, 1));
+    EXPECT_EQ(GetMenuState(menu, SC_MAXIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_EQ(GetMenuState(menu, SC_SIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_TRUE(GetMenuState(menu, SC_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(menu, SC_MINIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+    ShowWindow(w, SW_MINIMIZE);
+    SendMessageA(w, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, 1));
+    EXPECT_FALSE(GetMenuState(menu, SC_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(menu, SC_MINIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+}
+
 TEST(Spine, MessagesWithoutRecordChangeNothing) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterPlayerClass(instance);
