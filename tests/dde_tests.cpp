@@ -18,6 +18,30 @@ protected:
     std::string wave;
 };
 
+// Keys typed into the player's window reach its commands through the
+// accelerators of its message loop.
+TEST_F(Dde, AcceleratorsDriveThePlayer) {
+    ASSERT_EQ(Exec("[Open(" + wave + ")]"), kDone);
+    SetForegroundWindow(player.window);
+    ASSERT_TRUE(tt::WaitUntil([&] { return GetForegroundWindow() == player.window; }, 3000));
+    auto chord = [](WORD key) {
+        INPUT in[4] = {};
+        const WORD keys[4] = {VK_CONTROL, key, key, VK_CONTROL};
+        for (int i = 0; i < 4; ++i) {
+            in[i].type = INPUT_KEYBOARD;
+            in[i].ki.wVk = keys[i];
+            in[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+        }
+        SendInput(4, in, sizeof *in);
+    };
+    chord('Y');
+    EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PLAY); }, 3000, 100));
+    chord('P');
+    EXPECT_TRUE(tt::WaitUntil([&] { return Mode() != static_cast<int>(MCI_MODE_PLAY); }, 3000, 100));
+    chord('L');
+    EXPECT_TRUE(tt::WaitUntil([&] { return Pos() >= 9900; }, 3000, 100));
+}
+
 TEST_F(Dde, ServiceInAnyCaseTopicExactly) {
     // (A topic in other letter case cannot be tried here: DDE string handles
     // are atoms, which ignore case and keep the spelling first made, so the
