@@ -76,6 +76,27 @@ TEST(FormatDialog, OddStoredValuesShowDefaultsAndOkStoresWhatIsShown) {
     EXPECT_EQ(format.channels, 1);
 }
 
+TEST(FormatDialog, StoredValuesAreTheInitialChoices) {
+    tt::PlayerWindow pw;
+    struct Case {
+        RecordFormat format;
+        int rate, bits, channels;
+    } cases[] = {{{11025, 16, 2}, IDC_RATE_11K, IDC_BITS_16, IDC_STEREO},
+                 {{44100, 8, 1}, IDC_RATE_44K, IDC_BITS_8, IDC_MONO}};
+    for (Case &c : cases) {
+        bool shown = false;
+        RecordFormat before = c.format;
+        EXPECT_EQ(RunFormatDialog(pw.window(), &c.format, [&](HWND box) {
+            shown = Checked(box, c.rate) && Checked(box, c.bits) && Checked(box, c.channels);
+            tt::PressButton(box, IDOK);
+        }), IDOK);
+        EXPECT_TRUE(shown) << before.samplesPerSec;
+        EXPECT_EQ(c.format.samplesPerSec, before.samplesPerSec);
+        EXPECT_EQ(c.format.bitsPerSample, before.bitsPerSample);
+        EXPECT_EQ(c.format.channels, before.channels);
+    }
+}
+
 TEST(FormatDialog, PresetThenCancelStoresNothing) {
     tt::PlayerWindow pw;
     RecordFormat format{48000, 24, 6};
