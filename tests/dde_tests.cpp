@@ -42,6 +42,36 @@ TEST_F(Dde, AcceleratorsDriveThePlayer) {
     EXPECT_TRUE(tt::WaitUntil([&] { return Pos() >= 9900; }, 3000, 100));
 }
 
+// Valid commands with random arguments, each checked against a model of the
+// session (a stopped 10 s file at 8 kHz, where milliseconds are exact).
+TEST_F(Dde, RandomValidCommandsHaveTheirEffect) {
+    const std::string exact = dir.File("exact.wav");
+    tt::WriteWave(exact, 10000, 8000, 8, 1);
+    ASSERT_EQ(Exec("[Open(" + exact + ")]"), kDone);
+    const int length = 10000;
+    int position = 0, zero = 0;
+    unsigned seed = 12345;
+    auto next = [&](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 8) % static_cast<unsigned>(range));
+    };
+    auto clamp = [&](int p) { return p < 0 ? 0 : p >= length ? length - 1 : p; };
+    for (int i = 0; i < 250; ++i) {
+        const int value = next(30001) - 15000;
+        std::string command;
+        switch (next(4)) {
+        case 0: command = "[SeekTo(" + std::to_string(value) + ")]"; position = clamp(value + zero); break;
+        case 1: command = "[SeekRel(" + std::to_string(value) + ")]"; position = clamp(position + value); break;
+        case 2: command = "[Zero()]"; zero = position; break;
+        default: command = "[Top()]"; position = 0; break;
+        }
+        ASSERT_EQ(Exec(command), kDone) << command;
+        ASSERT_EQ(Pos(), position - zero) << "after " << command << " (step " << i << ")";
+    }
+    EXPECT_EQ(Get("GetLen"), "10000");
+    EXPECT_NE(Mode(), static_cast<int>(MCI_MODE_PLAY));
+}
+
 TEST_F(Dde, ServiceInAnyCaseTopicExactly) {
     // (A topic in other letter case cannot be tried here: DDE string handles
     // are atoms, which ignore case and keep the spelling first made, so the
