@@ -83,6 +83,22 @@ TEST_F(Mp3Player, VbrAndTaggedFilesOpen) {
     ASSERT_EQ(Exec("[Play()]"), kDone);
 }
 
+TEST_F(Mp3Player, AFileOfAFewFramesOpensEveryTimeAndStandsAtItsEnd) {
+    for (int round = 0; round < 10; ++round) {
+        const DWORD start = GetTickCount();
+        ASSERT_EQ(Exec("[Open(" + Mp3("one.mp3") + ")]"), kDone) << round;
+        EXPECT_LT(GetTickCount() - start, 1500u) << round;  // not given up after the decoder wait
+        const int length = atoi(Get("GetLen").c_str());
+        ASSERT_GT(length, 0) << round;
+        EXPECT_EQ(Pos(), 0) << round;
+        ASSERT_EQ(Exec("[Play()]"), kDone) << round;
+        EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PAUSE); }, 3000, 50)) << round;
+        tt::Pump(300);
+        EXPECT_EQ(atoi(Get("GetLen").c_str()), length) << round;  // still open
+        EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PAUSE)) << round;
+    }
+}
+
 TEST_F(Mp3Player, AHugeFileIsRefusedWithoutEndingThePlayer) {
     // 1 GiB (sparse): more than a 32-bit process can hold in one piece.
     const std::string huge = dir.File("huge.mp3");

@@ -305,7 +305,12 @@ int MediaGetPosition(HWND window) {
 int MediaGetMode(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return 0;
-    if (state->mp3Active) return Mp3GetMode(state);
+    if (state->mp3Active) {
+        // A file so short that it ended while being held stands stopped in
+        // the decoder; the session holds it paused.
+        const int mode = Mp3GetMode(state);
+        return mode == MCI_MODE_STOP && state->sessionState == StatePaused ? MCI_MODE_PAUSE : mode;
+    }
     DWORD mode = 0;
     DWORD error = StatusItem(state->mciDeviceId, MCI_STATUS_MODE, &mode);
     if (error) {

@@ -26,6 +26,7 @@ HWND mp3Window = nullptr;  // where the end-of-play notification goes
 // decoder's end-of-play signal names the session it came in, so that a late
 // signal after a close (or in a newer session's time) is let go.
 volatile LONG mp3Session = 0;
+volatile LONG mp3EndedSession = 0;  // the session whose end-of-play came last
 
 // Polls the decoder's mode every 10 ms until it is `mode`; false after the bound.
 bool WaitForMode(const PlayerState *state, int mode) {
@@ -46,6 +47,23 @@ bool PauseUntilPaused(PlayerState *state) {
         Sleep(10);
     }
     return true;
+}
+
+// Plays and pauses at once, so that the decoder stands paused. A file so short
+// that it ends before the pause stands stopped at its end, which serves as
+// well. False when the decoder reaches neither within the bound.
+bool PlayThenHold(HWND window, PlayerState *state) {
+    InterlockedExchange(&mp3EndedSession, 0);
+    if (!MediaPlay(window)) return false;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const int mode = Mp3GetMode(state);
+        if (mode == MCI_MODE_PLAY) return PauseUntilPaused(state);
+        if (mode == MCI_MODE_PAUSE) return true;
+        if (mode == MCI_MODE_STOP && mp3EndedSession && mp3EndedSession == mp3Session) return true;
+        if (GetTickCount() - start >= kDecoderWaitMs) return false;
+        Sleep(5);
+    }
 }
 
 // A decoder that never reaches the awaited state: report it and close the session.
@@ -91,6 +109,7 @@ void CALLBACK DecoderCallback(int code, int) {
     if (code != kEndOfPlay) return;
     const LONG session = InterlockedCompareExchange(&mp3Session, 0, 0);
     if (!(session & 1)) return;  // no session open
+    InterlockedExchange(&mp3EndedSession, session);
     PostMessageA(mp3Window, MM_MCINOTIFY, 0, session);
 }
 
@@ -126,8 +145,7 @@ void Mp3Close(PlayerState *state) {
 }
 
 int Mp3Prime(HWND window, PlayerState *state) {
-    if (!MediaPlay(window)) return 0;
-    if (!WaitForMode(state, MCI_MODE_PLAY) || !PauseUntilPaused(state)) return GiveUp(window);
+    if (!PlayThenHold(window, state)) return GiveUp(window);
     state->sessionState = StatePaused;
     // The priming play ran for a moment: the file stands at its start.
     return Mp3SetSample(window, state, 0);
@@ -187,8 +205,7 @@ int Mp3OnNotify(HWND window, PlayerState *state, LPARAM session) {
     if (session != InterlockedCompareExchange(&mp3Session, 0, 0) || state->sessionState != StatePlaying) return 1;
     state->sessionState = StateOpened;
     if (!WaitForMode(state, MCI_MODE_STOP)) return GiveUp(window), 1;
-    if (!MediaPlay(window)) return 1;
-    if (!WaitForMode(state, MCI_MODE_PLAY) || !PauseUntilPaused(state)) return GiveUp(window), 1;
+    if (!PlayThenHold(window, state)) return GiveUp(window), 1;
     state->sessionState = StatePaused;
     MediaLast(window);
     return 1;
