@@ -1,21 +1,49 @@
 // The baseline for the start-up benchmark: a bare Win32 dialog program with a
 // 200 ms timer that does nothing (also the idle CPU baseline).  Given a Wave
-// file it plays it through MCI: the cost of MCI playback itself.
+// file it plays it through MCI: the cost of MCI playback itself.  Given
+// "--status FILE" it opens the file and asks MCI for the position at every
+// tick, as the player's refresh timer must with a file open.  Built a second
+// time (bare_dialog_libs) importing the player's system libraries.
 #include <windows.h>
 #include <mmsystem.h>
+#include <cstring>
 #include <string>
+
+#ifdef BARE_SAME_LIBRARIES
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+// One entry point of each library the player imports, so that each is loaded.
+void *volatile sameLibraries[] = {reinterpret_cast<void *>(CommDlgExtendedError),
+                                  reinterpret_cast<void *>(CoTaskMemFree),
+                                  reinterpret_cast<void *>(DragAcceptFiles),
+                                  reinterpret_cast<void *>(GetFileVersionInfoSizeA)};
+#endif
+
+static bool queryStatus = false;
 
 static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         SetTimer(window, 1, 200, nullptr);
-        if (lParam && *reinterpret_cast<const char *>(lParam)) {
+        if (lParam && strncmp(reinterpret_cast<const char *>(lParam), "--status ", 9) == 0) {
+            const std::string open = std::string("open \"") + (reinterpret_cast<const char *>(lParam) + 9) +
+                                     "\" type waveaudio alias a";
+            mciSendStringA(open.c_str(), nullptr, 0, nullptr);
+            mciSendStringA("set a time format milliseconds", nullptr, 0, nullptr);
+            queryStatus = true;
+        } else if (lParam && *reinterpret_cast<const char *>(lParam)) {
             const std::string open = std::string("open \"") + reinterpret_cast<const char *>(lParam) + "\" type waveaudio alias a";
             mciSendStringA(open.c_str(), nullptr, 0, nullptr);
             mciSendStringA("play a", nullptr, 0, window);
         }
         return TRUE;
-    case WM_TIMER: return TRUE;
+    case WM_TIMER:
+        if (queryStatus) {
+            char position[32];
+            mciSendStringA("status a position", position, sizeof position, nullptr);
+        }
+        return TRUE;
     case WM_CLOSE: DestroyWindow(window); return TRUE;
     case WM_DESTROY: PostQuitMessage(0); return TRUE;
     default: return FALSE;
