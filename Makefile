@@ -4,7 +4,7 @@ X64     := $(BUILD)/cmake-x64
 WIN32   := $(BUILD)/win32/cmake
 RUNNER  := tools/run.sh
 
-.PHONY: all setup build run test bench dist screenshot clean
+.PHONY: all setup build run test soak bench dist screenshot clean
 
 all: build
 
@@ -24,6 +24,9 @@ run: build
 
 test: build
 	@bash tools/test-both.sh
+
+soak: build
+	@bash tools/soak.sh
 
 bench: build
 	@TAVOLIN_PREFIX=bench $(RUNNER) bash bench/run.sh

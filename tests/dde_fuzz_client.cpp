@@ -99,7 +99,8 @@ int main(int argc, char **argv) {
         if (outcome == DdeOutcome::Done) {
             if (++processed <= 5) printf("processed: %.60s\n", data.c_str());
         } else if (outcome != DdeOutcome::NotProcessed) {
-            ++unanswered;
+            printf("unanswered after %ld: %.60s\n", sent, data.c_str());
+            if (++unanswered == 3) break;  // a server that stopped answering
         }
         if (sent % 10) continue;
         if (link.ExecuteOn(conversation, kProbe, sizeof kProbe, CF_TEXT, 10000) == DdeOutcome::Done) continue;

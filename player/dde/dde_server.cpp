@@ -19,10 +19,13 @@ void QueryString(HSZ hsz, char *out) {
 }
 
 // Execute data: its first bytes, as many as the buffer holds; refused when
-// they hold no NUL.
+// they hold no NUL.  The data handle of an execute is the server's to free
+// (Wine makes a fresh movable object for each one; kept, they fill the
+// process's table of 65 536 after as many executes).
 HDDEDATA OnExecute(HDDEDATA data) {
     char text[kCommandBufferSize];
     const DWORD copied = DdeGetData(data, reinterpret_cast<LPBYTE>(text), sizeof text, 0);
+    if (data) DdeFreeDataHandle(data);
     bool terminated = false;
     for (DWORD i = 0; i < copied && !terminated; ++i) terminated = text[i] == '\0';
     if (!terminated) return DDE_FNOTPROCESSED;

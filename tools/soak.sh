@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# `make soak`: the long runs kept out of `make test`.  Today: 200 000 fuzzed
+# DDE executes (TAVOLIN_FUZZ_COUNT to change it) to one player process, in
+# both builds, each in a prefix of its own.
+set -uo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+[ -z "${TAVOLIN_SHOW:-}" ] && export TAVOLIN_HEADLESS=1
+export TAVOLIN_FUZZ_COUNT=${TAVOLIN_FUZZ_COUNT:-200000}
+export TAVOLIN_PREFIX=soak
+rc=0
+for build in "64 cmake-x64" "32 win32/cmake"; do
+  set -- $build
+  [ "$1" = 32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 && { echo "soak: 32-bit SKIPPED"; continue; }
+  start=$SECONDS
+  "$top/tools/wine-exec.sh" $([ "$1" = 32 ] && echo --32) \
+    "$top/build/$2/tests/dde_stress_tests.exe" --gtest_filter=Stress.FuzzedExecutesAreAnsweredAndChangeNothing
+  r=$?
+  echo "soak: the $1-bit build, $TAVOLIN_FUZZ_COUNT executes, took $((SECONDS - start)) s (exit $r)"
+  [ $r -ne 0 ] && rc=$r
+done
+exit $rc
