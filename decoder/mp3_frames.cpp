@@ -29,29 +29,73 @@ uint32_t VbrFrames(const uint8_t *frame, const FrameHeader &h) {
 
 }  // namespace
 
-bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out) {
+bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out, int freeLength) {
     if (available < 4 || p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
     const int versionBits = (p[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
     const int layerBits = (p[1] >> 1) & 3;    // 1: Layer III
     const int bitrateIndex = p[2] >> 4;
     const int rateIndex = (p[2] >> 2) & 3;
-    if (versionBits == 1 || layerBits != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
+    if (versionBits == 1 || layerBits != 1 || bitrateIndex == 15 || rateIndex == 3) return false;
+    if (bitrateIndex == 0 && freeLength <= 0) return false;
     FrameHeader h;
     h.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
-    h.bitrate = kBitrates[h.version == 1 ? 0 : 1][bitrateIndex] * 1000;
     h.sampleRate = kRates[rateIndex] / (h.version == 1 ? 1 : h.version == 2 ? 2 : 4);
     h.padding = (p[2] >> 1) & 1;
     h.channels = (p[3] >> 6) == 3 ? 1 : 2;
     h.samplesPerFrame = h.version == 1 ? 1152 : 576;
-    h.length = (h.samplesPerFrame / 8) * h.bitrate / h.sampleRate + h.padding;
+    if (bitrateIndex) {
+        h.bitrate = kBitrates[h.version == 1 ? 0 : 1][bitrateIndex] * 1000;
+        h.length = (h.samplesPerFrame / 8) * h.bitrate / h.sampleRate + h.padding;
+    } else {
+        h.bitrate = freeLength * h.sampleRate / (h.samplesPerFrame / 8);
+        h.length = freeLength + h.padding;
+    }
     if (h.length < 24) return false;
     *out = h;
     return true;
 }
 
+namespace {
+
+constexpr size_t kFreeFormatMaxLength = 4096;  // above any legal free-format frame
+
+// True when the bytes at q could be a header of the free-format stream of p.
+bool SameFreeHeader(const uint8_t *p, const uint8_t *q) {
+    return q[0] == 0xFF && q[1] == p[1] && (q[2] & 0xFC) == (p[2] & 0xFC) && (q[3] & 0xC0) == (p[3] & 0xC0);
+}
+
+constexpr int kFreeFormatConfirmations = 3;
+
+// For a free-format header at `at`: the frame length without padding, taken
+// from where the next header of the same stream starts, when the frames after
+// it (as many as the data holds, up to three) start where that length puts
+// them; 0 when none follows.
+int FreeFormatLength(const uint8_t *data, size_t at, size_t end) {
+    const uint8_t *p = data + at;
+    if (end - at < 4 || p[0] != 0xFF || (p[2] >> 4) != 0) return 0;
+    const size_t padding = (p[2] >> 1) & 1;
+    const size_t last = end - at > kFreeFormatMaxLength ? at + kFreeFormatMaxLength : end;
+    for (size_t next = at + 24; next + 4 <= last; ++next) {
+        if (!SameFreeHeader(p, data + next)) continue;
+        const size_t length = next - at - padding;
+        bool confirmed = true;
+        size_t frame = next;
+        for (int i = 0; i < kFreeFormatConfirmations && confirmed; ++i) {
+            frame += length + ((data[frame + 2] >> 1) & 1);
+            if (frame + 4 > end) break;
+            confirmed = SameFreeHeader(p, data + frame);
+        }
+        if (confirmed) return static_cast<int>(length);
+    }
+    return 0;
+}
+
+}  // namespace
+
 constexpr size_t kSyncSearchBytes = 1 << 20;
 
 int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
+    out->freeLength = 0;
     if (size == 0) return 3;  // read failed: nothing to read
     size_t start = 0;
     // ID3v2 tags at the front (possibly several), sizes clamped to the file.
@@ -73,13 +117,15 @@ int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
     const size_t searchEnd = end - start > kSyncSearchBytes ? start + kSyncSearchBytes : end;
     for (size_t at = start; at + 4 <= searchEnd; ++at) {
         FrameHeader h, next;
-        if (!ParseFrameHeader(data + at, end - at, &h)) continue;
+        const int freeLength = data[at] == 0xFF ? FreeFormatLength(data, at, end) : 0;
+        if (!ParseFrameHeader(data + at, end - at, &h, freeLength)) continue;
         const size_t following = at + size_t(h.length);
         if (following + 4 <= end) {
-            if (!ParseFrameHeader(data + following, end - following, &next) || !SameStream(h, next)) continue;
+            if (!ParseFrameHeader(data + following, end - following, &next, freeLength) || !SameStream(h, next)) continue;
         } else if (following > end) {
             continue;
         }
+        out->freeLength = freeLength;
         out->header = h;
         out->dataEnd = end;
         const uint32_t vbr = VbrFrames(data + at, h);
@@ -94,7 +140,7 @@ int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
             uint32_t frames = 0;
             for (size_t p = out->firstFrame; p + 4 <= end;) {
                 FrameHeader f;
-                if (!ParseFrameHeader(data + p, end - p, &f) || !SameStream(f, h) || p + size_t(f.length) > end) break;
+                if (!ParseFrameHeader(data + p, end - p, &f, freeLength) || !SameStream(f, h) || p + size_t(f.length) > end) break;
                 p += size_t(f.length);
                 ++frames;
             }
@@ -109,7 +155,7 @@ size_t FrameOffset(const uint8_t *data, const StreamInfo &info, uint32_t index) 
     size_t p = info.firstFrame;
     for (uint32_t i = 0; i < index && p + 4 <= info.dataEnd; ++i) {
         FrameHeader f;
-        if (!ParseFrameHeader(data + p, info.dataEnd - p, &f)) return info.dataEnd;
+        if (!ParseFrameHeader(data + p, info.dataEnd - p, &f, info.freeLength)) return info.dataEnd;
         p += size_t(f.length);
     }
     return p < info.dataEnd ? p : info.dataEnd;

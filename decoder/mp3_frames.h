@@ -13,8 +13,10 @@ struct FrameHeader {
     int samplesPerFrame;  // 1152 or 576
 };
 
-// Decodes the 4 bytes at p; false when they are no Layer III header.
-bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out);
+// Decodes the 4 bytes at p; false when they are no Layer III header.  A
+// free-format header (bit-rate index 0) is taken only with the stream's
+// frame length without padding, `freeLength`, found by ScanStream.
+bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out, int freeLength = 0);
 
 struct StreamInfo {
     size_t firstFrame;    // offset of the first audio frame
@@ -22,6 +24,7 @@ struct StreamInfo {
     FrameHeader header;   // of the first frame
     uint32_t frames;      // audio frames
     bool vbrHeader;       // frame count from a Xing/Info or VBRI header
+    int freeLength;       // free format: frame length without padding; else 0
 };
 
 // Finds the stream in a whole file; 0 on success, else the library's error number.

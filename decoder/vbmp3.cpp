@@ -102,7 +102,7 @@ bool Decode(std::vector<char> &out, size_t bytes) {
         uint32_t frames = 0;
         while (frames < 8 && d.nextFrame + frames < d.info.frames && end + 4 <= d.info.dataEnd) {
             FrameHeader f;
-            if (!ParseFrameHeader(d.file.data() + end, d.info.dataEnd - end, &f) || end + size_t(f.length) > d.info.dataEnd) break;
+            if (!ParseFrameHeader(d.file.data() + end, d.info.dataEnd - end, &f, d.info.freeLength) || end + size_t(f.length) > d.info.dataEnd) break;
             end += size_t(f.length);
             ++frames;
         }

@@ -85,6 +85,29 @@ TEST(Mp3Frames, TagsAreSkippedAndFalseSyncsPassedOver) {
     EXPECT_EQ(FrameOffset(file.data(), info, 99), info.dataEnd);
 }
 
+// Free format (bit-rate index 0): the length is where the next header starts.
+TEST(Mp3Frames, FreeFormatFramesAreMeasuredByTheirNeighbours) {
+    Bytes file(50, 0);
+    const size_t first = file.size();
+    for (int i = 0; i < 6; ++i) {  // 1200 bytes a frame (+1 when padded): 367.5 kbit/s at 44.1 kHz
+        const uint8_t padding = i == 2 ? 0x02 : 0x00;
+        const size_t at = file.size();
+        file.resize(at + 1200 + (padding ? 1 : 0), 0x55);
+        const uint8_t header[4] = {0xFF, 0xFB, uint8_t(0x00 | padding), 0x40};
+        memcpy(&file[at], header, 4);
+        if (i == 0) file[at + 600] = 0xFF, file[at + 601] = 0xFB, file[at + 602] = 0x00, file[at + 603] = 0x40;  // a false sync
+    }
+    StreamInfo info;
+    ASSERT_EQ(ScanStream(file.data(), file.size(), &info), 0);
+    EXPECT_EQ(info.firstFrame, first);
+    EXPECT_EQ(info.freeLength, 1200);
+    EXPECT_EQ(info.frames, 6u);
+    EXPECT_EQ(info.header.bitrate, 367500);
+    EXPECT_EQ(FrameOffset(file.data(), info, 3), first + 3 * 1200 + 1);
+    file.resize(first + 500);  // a lone free-format frame has no length: not a stream
+    EXPECT_NE(ScanStream(file.data(), file.size(), &info), 0);
+}
+
 TEST(Mp3Frames, XingAndVbriHeadersGiveTheTotals) {
     Bytes xing;
     AddCbr(xing, 1);

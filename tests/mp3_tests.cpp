@@ -73,10 +73,12 @@ TEST_F(Mp3Player, PlayedToTheEndStandsPausedAtTheLastSample) {
     EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "RepeatAll"), "1");
 }
 
-TEST_F(Mp3Player, VbrAndTaggedFilesOpen) {
+TEST_F(Mp3Player, VbrTaggedAndFreeFormatFilesOpen) {
     ASSERT_EQ(Exec("[Open(" + Mp3("vbr.mp3") + ")]"), kDone);
     EXPECT_NEAR(atoi(Get("GetLen").c_str()), 5000, 150);
     ASSERT_EQ(Exec("[Open(" + Mp3("id3.mp3") + ")]"), kDone);
+    EXPECT_NEAR(atoi(Get("GetLen").c_str()), 5000, 150);
+    ASSERT_EQ(Exec("[Open(" + Mp3("free.mp3") + ")]"), kDone);
     EXPECT_NEAR(atoi(Get("GetLen").c_str()), 5000, 150);
     ASSERT_EQ(Exec("[Open(" + Mp3("truncated.mp3") + ")]"), kDone);
     EXPECT_GT(atoi(Get("GetLen").c_str()), 1000);
