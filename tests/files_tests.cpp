@@ -410,6 +410,22 @@ TEST_F(Files, OpenDialogOpensTheTypedFileAndRestoresTheFolder) {
     EXPECT_EQ(std::string(s()->currentFile), wave);
 }
 
+// A name typed bare is found in the folder the dialog starts in: the folder
+// asked for, else the last folder chosen.
+TEST_F(Files, OpenDialogStartsInTheFolderAskedForElseTheLastOne) {
+    const std::string asked = dir.File("asked"), last = dir.File("last");
+    for (const std::string &folder : {asked, last}) {
+        CreateDirectoryA(folder.c_str(), nullptr);
+        tt::WriteWave(folder + "\\same.wav", 500, 8000, 8, 1);
+    }
+    lstrcpynA(s()->lastFolder, last.c_str(), kPathSize);
+    ASSERT_EQ(RunDialog([&] { return ChooseFile(w(), 1, asked.c_str()); }, "same.wav"), 1);
+    EXPECT_EQ(std::string(s()->currentFile), asked + "\\same.wav");
+    lstrcpynA(s()->lastFolder, last.c_str(), kPathSize);
+    ASSERT_EQ(RunDialog([&] { return ChooseFile(w(), 1, nullptr); }, "same.wav"), 1);
+    EXPECT_EQ(std::string(s()->currentFile), last + "\\same.wav");
+}
+
 TEST_F(Files, SaveDialogAddsTheDefaultExtension) {
     ASSERT_EQ(MediaOpenForRecord(w(), 11025, 8, 1), 1);
     ASSERT_EQ(MediaRecord(w()), 1);
