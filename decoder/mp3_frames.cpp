@@ -27,36 +27,6 @@ uint32_t VbrFrames(const uint8_t *frame, const FrameHeader &h) {
     return 0;
 }
 
-}  // namespace
-
-bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out, int freeLength) {
-    if (available < 4 || p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
-    const int versionBits = (p[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
-    const int layerBits = (p[1] >> 1) & 3;    // 1: Layer III
-    const int bitrateIndex = p[2] >> 4;
-    const int rateIndex = (p[2] >> 2) & 3;
-    if (versionBits == 1 || layerBits != 1 || bitrateIndex == 15 || rateIndex == 3) return false;
-    if (bitrateIndex == 0 && freeLength <= 0) return false;
-    FrameHeader h;
-    h.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
-    h.sampleRate = kRates[rateIndex] / (h.version == 1 ? 1 : h.version == 2 ? 2 : 4);
-    h.padding = (p[2] >> 1) & 1;
-    h.channels = (p[3] >> 6) == 3 ? 1 : 2;
-    h.samplesPerFrame = h.version == 1 ? 1152 : 576;
-    if (bitrateIndex) {
-        h.bitrate = kBitrates[h.version == 1 ? 0 : 1][bitrateIndex] * 1000;
-        h.length = (h.samplesPerFrame / 8) * h.bitrate / h.sampleRate + h.padding;
-    } else {
-        h.bitrate = freeLength * h.sampleRate / (h.samplesPerFrame / 8);
-        h.length = freeLength + h.padding;
-    }
-    if (h.length < 24) return false;
-    *out = h;
-    return true;
-}
-
-namespace {
-
 constexpr size_t kFreeFormatMaxLength = 4096;  // above any legal free-format frame
 
 // True when the bytes at q could be a header of the free-format stream of p.
@@ -92,6 +62,32 @@ int FreeFormatLength(const uint8_t *data, size_t at, size_t end) {
 
 }  // namespace
 
+bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out, int freeLength) {
+    if (available < 4 || p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
+    const int versionBits = (p[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
+    const int layerBits = (p[1] >> 1) & 3;    // 1: Layer III
+    const int bitrateIndex = p[2] >> 4;
+    const int rateIndex = (p[2] >> 2) & 3;
+    if (versionBits == 1 || layerBits != 1 || bitrateIndex == 15 || rateIndex == 3) return false;
+    if (bitrateIndex == 0 && freeLength <= 0) return false;
+    FrameHeader h;
+    h.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
+    h.sampleRate = kRates[rateIndex] / (h.version == 1 ? 1 : h.version == 2 ? 2 : 4);
+    h.padding = (p[2] >> 1) & 1;
+    h.channels = (p[3] >> 6) == 3 ? 1 : 2;
+    h.samplesPerFrame = h.version == 1 ? 1152 : 576;
+    if (bitrateIndex) {
+        h.bitrate = kBitrates[h.version == 1 ? 0 : 1][bitrateIndex] * 1000;
+        h.length = (h.samplesPerFrame / 8) * h.bitrate / h.sampleRate + h.padding;
+    } else {
+        h.bitrate = freeLength * h.sampleRate / (h.samplesPerFrame / 8);
+        h.length = freeLength + h.padding;
+    }
+    if (h.length < 24) return false;
+    *out = h;
+    return true;
+}
+
 constexpr size_t kSyncSearchBytes = 1 << 20;
 
 int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
@@ -117,7 +113,7 @@ int ScanStream(const uint8_t *data, size_t size, StreamInfo *out) {
     const size_t searchEnd = end - start > kSyncSearchBytes ? start + kSyncSearchBytes : end;
     for (size_t at = start; at + 4 <= searchEnd; ++at) {
         FrameHeader h, next;
-        const int freeLength = data[at] == 0xFF ? FreeFormatLength(data, at, end) : 0;
+        const int freeLength = FreeFormatLength(data, at, end);
         if (!ParseFrameHeader(data + at, end - at, &h, freeLength)) continue;
         const size_t following = at + size_t(h.length);
         if (following + 4 <= end) {
