@@ -9,16 +9,7 @@
 #include <cstring>
 #include <string>
 
-#ifdef BARE_SAME_LIBRARIES
-#include <commdlg.h>
-#include <objbase.h>
-#include <shellapi.h>
-// One entry point of each library the player imports, so that each is loaded.
-void *volatile sameLibraries[] = {reinterpret_cast<void *>(CommDlgExtendedError),
-                                  reinterpret_cast<void *>(CoTaskMemFree),
-                                  reinterpret_cast<void *>(DragAcceptFiles),
-                                  reinterpret_cast<void *>(GetFileVersionInfoSizeA)};
-#endif
+#include "same_libraries.h"
 
 static bool queryStatus = false;
 

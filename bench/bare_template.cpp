@@ -1,7 +1,9 @@
-// A start-up baseline that shows a mapper's own dialog template (its controls
-// and font) from a bare program: the class registered with DefDlgProc, no
-// settings, lists, tooltips, DDE or tray. Built once per mapper.
+// A start-up baseline that shows a program's own dialog template (its
+// controls, menu and font) from a bare program: the class registered with
+// DefDlgProc, no settings, lists, tooltips, DDE or tray. Built once per
+// program; the player's also imports the player's system libraries.
 #include <windows.h>
+#include "same_libraries.h"
 
 static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM) {
     switch (message) {

@@ -1,5 +1,6 @@
 // Measurements for bench/run.sh.
-//   bench_runner startup EXE CLASS RUNS        median ms to a visible window, and to exit after WM_CLOSE
+//   bench_runner startup EXE CLASS RUNS        median ms to a visible window, to exit after WM_CLOSE
+//                                              (posted once the program waits for input), and to that wait
 //   bench_runner cpu EXE CLASS SECONDS [ARGS]  CPU ms the program uses over SECONDS (after 2 s to settle)
 //   bench_runner dde SERVICE COMMAND COUNT     executes per second over one conversation
 #include "dde_link.h"
@@ -23,7 +24,8 @@ LONGLONG Now100ns() {
     return c.QuadPart * 10000000 / f.QuadPart;
 }
 
-bool Launch(const std::string &exe, const std::string &args, const char *cls, Started *s, double *msToWindow) {
+bool Launch(const std::string &exe, const std::string &args, const char *cls, Started *s, double *msToWindow,
+            double *msToIdle = nullptr) {
     std::string line = "\"" + exe + "\" " + args;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -35,6 +37,12 @@ bool Launch(const std::string &exe, const std::string &args, const char *cls, St
         else Sleep(1);
     }
     if (msToWindow) *msToWindow = (Now100ns() - t0) / 10000.0;
+    // The first paint and whatever else start-up leaves for the message loop
+    // are done when the program first waits for input.
+    if (msToIdle) {
+        WaitForInputIdle(s->info.hProcess, 5000);
+        *msToIdle = (Now100ns() - t0) / 10000.0;
+    }
     return s->window != nullptr;
 }
 
@@ -66,16 +74,17 @@ int main(int argc, char **argv) {
     if (argc < 2) return 3;
     const std::string verb = argv[1];
     if (verb == "startup" && argc == 5) {
-        std::vector<double> up, down;
+        std::vector<double> up, down, idle;
         for (int i = 0; i < atoi(argv[4]); ++i) {
             Started s;
-            double ms = 0;
-            if (!Launch(argv[2], "", argv[3], &s, &ms)) return 1;
+            double ms = 0, idleMs = 0;
+            if (!Launch(argv[2], "", argv[3], &s, &ms, &idleMs)) return 1;
             up.push_back(ms);
+            idle.push_back(idleMs);
             down.push_back(CloseAndWait(&s));
             Sleep(200);
         }
-        printf("%.1f %.1f\n", Median(up), Median(down));
+        printf("%.1f %.1f %.1f\n", Median(up), Median(down), Median(idle));
         return 0;
     }
     if (verb == "cpu" && argc >= 5) {

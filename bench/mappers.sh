@@ -51,14 +51,8 @@ sink "$work/pad.log"
 unsink
 
 echo "== CPU over ${secs} s (ms of the Wine process's user+system time)"
-cpu_of() {  # EXE_NAME: the program is already starting
-  local pid=""
-  for _ in $(seq 1 100); do pid=$(pgrep -f "$1" | head -1); [ -n "$pid" ] && break; sleep 0.1; done
-  sleep 2
-  local t0 t1 hz; hz=$(getconf CLK_TCK)
-  t0=$(awk '{print $14+$15}' "/proc/$pid/stat"); sleep "$secs"; t1=$(awk '{print $14+$15}' "/proc/$pid/stat")
-  echo $(( (t1 - t0) * 1000 / hz ))
-}
+. "$top/bench/cpu.sh"
+cpu_of() { process_cpu_ms "$(settled_pid "$1")" "$secs"; }  # EXE_NAME: the program is already starting
 rm -f "$work/Runeby.ini"
 "$WINE64" "$b/bare_dialog.exe" & bi=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
 "$WINE64" "$work/Runeby.exe" & ri=$(cpu_of Runeby.exe); "$WINE64" "$bin/WinPost.exe" RunebyWndClass 0x10 0 0; wait

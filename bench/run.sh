@@ -7,40 +7,45 @@ bin=$top/build/bin; b=$top/build/cmake-x64/bench
 secs=${BENCH_SECONDS:-20}
 run() { "$WINE64" "$b/bench_runner.exe" "$@" 2>/dev/null | tr -d '\r'; }
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/win32"; cp "$top/build/win32/bin/Tavolin.exe" "$work/win32/"
+# Each build beside its decoder library, as it is installed.
+mkdir -p "$work/win32"; cp "$top/build/win32/bin/Tavolin.exe" "$top/build/win32/bin/VBMP3.dll" "$work/win32/"
 printf '[Tavolin]\r\nShowError=0\r\n' >"$work/win32/Tavolin.ini"
 wexe32="Z:${work//\//\\}\\win32\\Tavolin.exe"
-cp "$bin/Tavolin.exe" "$work/"; printf '[Tavolin]\r\nShowError=0\r\n' >"$work/Tavolin.ini"
+cp "$bin/Tavolin.exe" "$bin/VBMP3.dll" "$work/"; printf '[Tavolin]\r\nShowError=0\r\n' >"$work/Tavolin.ini"
 sox -n -r 22050 -c 1 -b 16 "$work/long.wav" synth 60 sine 440 vol 0.2 2>/dev/null
 wexe="Z:${work//\//\\}\\Tavolin.exe"; wwav="Z:${work//\//\\}\\long.wav"
 bare="Z:${b//\//\\}\\bare_dialog.exe"
 barelibs="Z:${b//\//\\}\\bare_dialog_libs.exe"
+baretemplate="Z:${b//\//\\}\\bare_tavolin_dialog.exe"
 
 if [ "${BENCH_ONLY:-}" = mappers ]; then exec bash "$top/bench/mappers.sh"; fi
 
-echo "== start-up (median of 10): ms to visible window, ms to exit after WM_CLOSE"
-read -r bu bd <<<"$(run startup "$bare" BareWndClass 10)"
-read -r tu td <<<"$(run startup "$wexe" TavolinWndClass 10)"
-read -r tu32 td32 <<<"$(run startup "$wexe32" TavolinWndClass 10)"
-read -r lu ld <<<"$(run startup "$barelibs" BareWndClass 10)"
-echo "bare dialog   $bu  $bd"
-echo "bare, the player's libraries  $lu  $ld"
-echo "Tavolin       $tu  $td"
-echo "Tavolin i686  $tu32  $td32   (the 32-bit build)"
-awk -v a="$tu" -v b="$bu" -v c="$td" -v d="$bd" -v l="$lu" -v m="$ld" 'BEGIN{printf "ratio start %.2f, exit %.2f; against the same libraries: start %.2f (goal <= 1.15), exit %.2f\n", a/b, c/d, a/l, c/m}'
+echo "== start-up (median of 10): ms to visible window, to exit after WM_CLOSE (posted once idle), to idle"
+read -r bu bd bi0 <<<"$(run startup "$bare" BareWndClass 10)"
+read -r tu td ti0 <<<"$(run startup "$wexe" TavolinWndClass 10)"
+read -r tu32 td32 ti32 <<<"$(run startup "$wexe32" TavolinWndClass 10)"
+read -r lu ld li0 <<<"$(run startup "$barelibs" BareWndClass 10)"
+read -r mu md mi0 <<<"$(run startup "$baretemplate" TavolinWndClass 10)"
+# The settings writes a close makes, alone (the real window, in its own folder).
+mkdir -p "$work/settings"; cp "$b/settings_bench.exe" "$work/settings/"
+sw=$("$WINE64" "Z:${work//\//\\}\\settings\\settings_bench.exe" 2>/dev/null | tr -d '\r')
+echo "bare dialog                          $bu  $bd  $bi0"
+echo "bare, the player's libraries         $lu  $ld  $li0"
+echo "bare, libraries and dialog template  $mu  $md  $mi0"
+echo "Tavolin                              $tu  $td  $ti0"
+echo "Tavolin i686 (the 32-bit build)      $tu32  $td32  $ti32"
+echo "the close's settings writes alone    $sw"
+awk -v t="$tu" -v l="$lu" -v m="$mu" -v ti="$ti0" -v li="$li0" -v mi="$mi0" -v td="$td" -v ld="$ld" -v md="$md" -v w="$sw" 'BEGIN{
+  printf "start against the same libraries %.2f (goal <= 1.15), to idle %.2f; against libraries and template %.2f, to idle %.2f\n", t/l, ti/li, t/m, ti/mi
+  printf "exit %.1f ms against bare + writes %.1f ms (goal: no slower); against template + writes %.1f ms\n", td, ld+w, md+w}'
 
 echo "== CPU over ${secs} s (ms of user+system time of the program's process)"
 # Wine reports no times for other processes, so the Linux process is read.
-cpu_of() {  # EXE_NAME DDE_COMMAND... ; the program is already starting
-  local name=$1 pid=""; shift
-  for _ in $(seq 1 100); do pid=$(pgrep -f "$name" | head -1); [ -n "$pid" ] && break; sleep 0.1; done
-  sleep 2
-  [ $# -gt 0 ] && "$WINE64" "$bin/TavolinCtl.exe" exec "$1" >/dev/null 2>&1
-  local t0 t1 hz; hz=$(getconf CLK_TCK)
-  t0=$(awk '{print $14+$15}' "/proc/$pid/stat")
-  sleep "$secs"
-  t1=$(awk '{print $14+$15}' "/proc/$pid/stat")
-  echo $(( (t1 - t0) * 1000 / hz ))
+. "$top/bench/cpu.sh"
+cpu_of() {  # EXE_NAME [DDE_COMMAND]; the program is already starting
+  local pid; pid=$(settled_pid "$1")
+  [ $# -gt 1 ] && "$WINE64" "$bin/TavolinCtl.exe" exec "$2" >/dev/null 2>&1
+  process_cpu_ms "$pid" "$secs"
 }
 "$WINE64" "$bare" & bi=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
 "$WINE64" "$bare" "$wwav" & bp=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait

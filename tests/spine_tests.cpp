@@ -312,9 +312,7 @@ TEST(Spine, TeardownClearsSlotAndPostsQuit) {
 TEST(Spine, MainWindowCentredOnScreen) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterPlayerClass(instance);
-    InstallCentreDialogHook();
     tt::PlayerWindow pw;
-    RemoveCentreDialogHook();
     RECT r;
     GetWindowRect(pw.window(), &r);
     const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);

@@ -142,6 +142,32 @@ TEST(FormatDialog, PresetsRadioChangesAndTheNewCommand) {
     EXPECT_EQ(pw.Text(IDC_FILENAME), tt::Ansi("新規"));
 }
 
+// The dialog opens centred over the player, wherever it stands. (Message
+// boxes place themselves after their WM_INITDIALOG: under Wine, mid-screen.)
+TEST(FormatDialog, OpensCentredOverThePlayer) {
+    tt::PlayerWindow pw;
+    HWND w = pw.window();
+    SetWindowPos(w, nullptr, 60, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    auto centre = [](HWND h) {
+        RECT r;
+        GetWindowRect(h, &r);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    const POINT owner = centre(w);
+    POINT seen = {-1, -1};
+    DialogRun run{[&](HWND box) {
+        seen = centre(box);
+        tt::PressButton(box, IDCANCEL);
+    }};
+    activeRun = &run;
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, DriveDialog);
+    pw.Command(IDM_NEW);
+    KillTimer(nullptr, timer);
+    activeRun = nullptr;
+    EXPECT_NEAR(seen.x, owner.x, 1);
+    EXPECT_NEAR(seen.y, owner.y, 1);
+}
+
 TEST(Tray, SendShowsIconOrStaysMinimisedAndRestores) {
     tt::PlayerWindow pw;
     HWND w = pw.window();

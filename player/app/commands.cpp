@@ -1,6 +1,7 @@
 #include "app/commands.h"
 #include "app/player_state.h"
 #include "app/displays.h"
+#include "app/main_window.h"
 #include "app/tray.h"
 #include "media/media_session.h"
 #include "files/file_select.h"
@@ -20,6 +21,7 @@ void ShowMissingFileMessage(HWND window, PlayerState *state, const char *name) {
     char text[2 * kPathSize];
     LoadStringA(state->hInstance, IDS_LASTFILE_MISSING, format, sizeof format);
     wsprintfA(text, format, name);
+    CentredDialogs centred;
     MessageBoxA(window, text, state->appName, MB_ICONHAND);
 }
 
@@ -43,6 +45,7 @@ void ToggleTopmost(HWND window) {
 }
 
 void NewRecording(HWND window, PlayerState *state) {
+    CentredDialogs centred;
     INT_PTR result = DialogBoxParamA(state->hInstance, MAKEINTRESOURCEA(IDD_RECORDFORMAT), window,
                                      RecordFormatDialogProc, reinterpret_cast<LPARAM>(&state->recordFormat));
     if (result == IDOK) {

@@ -19,6 +19,7 @@ HWND g_mainWindow = nullptr;
 namespace {
 
 HHOOK centreHook = nullptr;
+int centreHolders = 0;  // the CentredDialogs alive
 char suspendedFile[kPathSize];  // the file open at a power suspend
 
 // One 260-byte zero-filled text block, locked for the window's life.
@@ -157,14 +158,16 @@ void CentreDialog(HWND dialog) {
     SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-BOOL InstallCentreDialogHook() {
-    centreHook = SetWindowsHookExA(WH_CALLWNDPROC, CentreDialogHookProc, nullptr, GetCurrentThreadId());
-    return centreHook != nullptr;
+CentredDialogs::CentredDialogs() {
+    if (centreHolders++ == 0)
+        centreHook = SetWindowsHookExA(WH_CALLWNDPROC, CentreDialogHookProc, nullptr, GetCurrentThreadId());
 }
 
-void RemoveCentreDialogHook() {
-    if (centreHook) UnhookWindowsHookEx(centreHook);
-    centreHook = nullptr;
+CentredDialogs::~CentredDialogs() {
+    if (--centreHolders == 0 && centreHook) {
+        UnhookWindowsHookEx(centreHook);
+        centreHook = nullptr;
+    }
 }
 
 void ActivateRunningInstance() {
@@ -176,6 +179,7 @@ void ActivateRunningInstance() {
 }
 
 BOOL InitMainWindow(HWND window, HINSTANCE instance) {
+    CentreDialog(window);
     PlayerState *state = static_cast<PlayerState *>(LocalAlloc(LPTR, sizeof(PlayerState)));
     if (!state) return FALSE;
     SetWindowLongPtrA(window, kStateSlot, reinterpret_cast<LONG_PTR>(state));
@@ -356,10 +360,8 @@ int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, i
         CloseHandle(mutex);
         return 0;
     }
-    InstallCentreDialogHook();
     HWND window = CreateMainWindow(instance);
     if (!window) {
-        RemoveCentreDialogHook();
         CloseHandle(mutex);
         return 0;
     }
@@ -380,7 +382,6 @@ int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, i
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    RemoveCentreDialogHook();
     CoUninitialize();
     CloseHandle(mutex);
     return static_cast<int>(msg.wParam);

@@ -14,6 +14,16 @@ void ActivateRunningInstance();
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL InitMainWindow(HWND window, HINSTANCE instance);
 void TeardownMainWindow(HWND window);
-BOOL InstallCentreDialogHook();
-void RemoveCentreDialogHook();
 void CentreDialog(HWND dialog);
+
+// While one lives, each dialog this thread opens (message boxes and common
+// dialogs included) is centred over its owner: the hook sees WM_INITDIALOG
+// before the dialog does. Held only around the calls that open dialogs, since
+// a hook on every sent message slows every window of the program.
+class CentredDialogs {
+public:
+    CentredDialogs();
+    ~CentredDialogs();
+    CentredDialogs(const CentredDialogs &) = delete;
+    CentredDialogs &operator=(const CentredDialogs &) = delete;
+};

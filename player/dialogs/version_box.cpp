@@ -60,5 +60,6 @@ void ShowVersionBox(HWND window) {
     if (InSendMessage()) ReplyMessage(0);
     char text[kTextSize];
     FormatVersionText(window, text, sizeof text);
+    CentredDialogs centred;
     MessageBoxA(window, text, state->appName, MB_ICONINFORMATION);
 }

@@ -1,4 +1,5 @@
 #include "files/file_select.h"
+#include "app/main_window.h"
 #include "files/paths.h"
 #include "files/recent_files.h"
 #include "app/player_state.h"
@@ -65,6 +66,7 @@ int ChooseFile(HWND window, int open, const char *folder) {
     ofn.lpstrDefExt = defaultExt;
 
     int result = 0;
+    CentredDialogs centred;
     if (open) {
         if (GetOpenFileNameA(&ofn)) {
             char chosen[kPathSize];

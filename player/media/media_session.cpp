@@ -1,6 +1,7 @@
 // The media session's MCI branch; the MP3 branch lives in mp3_session.cpp.
 #include "media/media_session.h"
 #include "media/mp3_session.h"
+#include "app/main_window.h"
 #include "app/player_state.h"
 #include "app/displays.h"
 #include "res/resource.h"
@@ -65,7 +66,10 @@ static void ReportError(HWND window, DWORD error, bool decoderText) {
     else mciGetErrorStringA(error, text, 256);
     lstrcpynA(caption, state->appName, sizeof caption);
     g_errorBoxShown = true;
-    MessageBoxA(window, text, caption, MB_ICONWARNING);
+    {
+        CentredDialogs centred;
+        MessageBoxA(window, text, caption, MB_ICONWARNING);
+    }
     g_errorBoxShown = false;
     if (g_closeAfterErrorBox) {
         g_closeAfterErrorBox = false;
