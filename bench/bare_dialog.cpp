@@ -2,14 +2,22 @@
 // 200 ms timer that does nothing (also the idle CPU baseline).  Given a Wave
 // file it plays it through MCI: the cost of MCI playback itself.  Given
 // "--status FILE" it opens the file and asks MCI for the position at every
-// tick, as the player's refresh timer must with a file open.  Built a second
-// time (bare_dialog_libs) importing the player's system libraries.
+// tick, as the player's refresh timer must with a file open.  Built again
+// importing the player's system libraries (bare_dialog_libs), and showing a
+// program's own dialog template, with its controls, menu, font and first
+// focus, in place of the bare one (bare_tavolin_dialog, bare_runeby_dialog,
+// bare_padwig_dialog): no settings, lists, DDE or tray.
 #include <windows.h>
 #include <mmsystem.h>
 #include <cstring>
 #include <string>
 
 #include "same_libraries.h"
+
+#ifndef TEMPLATE_CLASS
+#define TEMPLATE_CLASS "BareWndClass"
+#define TEMPLATE_DIALOG 1
+#endif
 
 static bool queryStatus = false;
 
@@ -43,13 +51,14 @@ static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM lPara
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int show) {
     WNDCLASSA wc = {};
+    wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = DefDlgProcA;
-    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.cbWndExtra = DLGWINDOWEXTRA + sizeof(LONG_PTR);
     wc.hInstance = instance;
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = "BareWndClass";
+    wc.lpszClassName = TEMPLATE_CLASS;
     RegisterClassA(&wc);
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(1), nullptr, BareProc,
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(TEMPLATE_DIALOG), nullptr, BareProc,
                                      reinterpret_cast<LPARAM>(commandTail));
     if (!window) return 1;
     ShowWindow(window, show);

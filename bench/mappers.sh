@@ -50,7 +50,7 @@ sink "$work/pad.log"
 "$WINE64" "$b/mapper_bench.exe" pad "$(w "$work/pad.log")" 500 2>/dev/null | tr -d '\r'
 unsink
 
-echo "== CPU over ${secs} s (ms of the Wine process's user+system time)"
+echo "== CPU over ${secs} s (ms of CPU time of the program's process, all threads)"
 . "$top/bench/cpu.sh"
 cpu_of() { process_cpu_ms "$(settled_pid "$1")" "$secs"; }  # EXE_NAME: the program is already starting
 rm -f "$work/Runeby.ini"

@@ -39,8 +39,7 @@ awk -v t="$tu" -v l="$lu" -v m="$mu" -v ti="$ti0" -v li="$li0" -v mi="$mi0" -v t
   printf "start against the same libraries %.2f (goal <= 1.15), to idle %.2f; against libraries and template %.2f, to idle %.2f\n", t/l, ti/li, t/m, ti/mi
   printf "exit %.1f ms against bare + writes %.1f ms (goal: no slower); against template + writes %.1f ms\n", td, ld+w, md+w}'
 
-echo "== CPU over ${secs} s (ms of user+system time of the program's process)"
-# Wine reports no times for other processes, so the Linux process is read.
+echo "== CPU over ${secs} s (ms of CPU time of the program's process, all threads)"
 . "$top/bench/cpu.sh"
 cpu_of() {  # EXE_NAME [DDE_COMMAND]; the program is already starting
   local pid; pid=$(settled_pid "$1")
@@ -50,14 +49,16 @@ cpu_of() {  # EXE_NAME [DDE_COMMAND]; the program is already starting
 "$WINE64" "$bare" & bi=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
 "$WINE64" "$bare" "$wwav" & bp=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
 "$WINE64" "$bare" "--status $wwav" & bs=$(cpu_of bare_dialog.exe); "$WINE64" "$bin/WinPost.exe" BareWndClass 0x10 0 0; wait
+"$WINE64" "$baretemplate" "--status $wwav" & bm=$(cpu_of bare_tavolin_dialog.exe); "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0; wait
 "$WINE64" "$wexe" "$wwav" & ti=$(cpu_of Tavolin.exe); "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0; wait
 "$WINE64" "$wexe" "$wwav" & tp=$(cpu_of Tavolin.exe "[Play()]"); "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0; wait
 echo "bare dialog with a 200 ms timer  $bi"
 echo "bare dialog asking MCI the position every 200 ms  $bs"
+echo "the same with the player's dialog template  $bm"
 echo "Tavolin idle, file open          $ti"
 echo "bare dialog playing through MCI  $bp"
 echo "Tavolin playing                  $tp"
-awk -v a="$ti" -v b="$bi" -v c="$tp" -v d="$bp" -v s="$bs" 'BEGIN{printf "ratio idle %.2f, against the same query %.2f (goal <= 1.2), playing %.2f (goal: no more than MCI playback)\n", (b>0? a/b : 0), (s>0? a/s : 0), (d>0? c/d : 0)}'
+awk -v a="$ti" -v b="$bi" -v c="$tp" -v d="$bp" -v s="$bs" -v m="$bm" 'BEGIN{printf "ratio idle %.2f, against the same query %.2f (goal <= 1.2), with the template %.2f; playing %.2f (goal: no more than MCI playback)\n", (b>0? a/b : 0), (s>0? a/s : 0), (m>0? a/m : 0), (d>0? c/d : 0)}'
 
 echo "== DDE executes per second (one conversation, 2000 each)"
 "$WINE64" "Z:${b//\//\\}\\bare_dde_server.exe" & bpid=$!

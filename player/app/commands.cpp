@@ -211,7 +211,7 @@ static void RefreshTick(HWND window, PlayerState *state) {
 }
 
 BOOL OnPositionBar(HWND window, UINT scrollCode, int thumbPosition, HWND control) {
-    if (control != GetDlgItem(window, IDC_POSITION_BAR)) return FALSE;
+    if (control != MainControl(window, IDC_POSITION_BAR)) return FALSE;
     PlayerState *state = GetPlayerState(window);
     if (!state || !IsFileOpen(state->sessionState)) return TRUE;
     if (scrollCode == SB_ENDSCROLL) return TRUE;

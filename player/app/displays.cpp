@@ -2,6 +2,13 @@
 #include "app/player_state.h"
 #include "res/resource.h"
 
+HWND MainControl(HWND window, int controlId) {
+    PlayerState *state = GetPlayerState(window);
+    const int index = controlId - IDC_POSITION_BAR;
+    if (state && index >= 0 && index < kMainControlCount && state->controls[index]) return state->controls[index];
+    return GetDlgItem(window, controlId);
+}
+
 // Writes t (ms) as " 00:00:00.00" (hours shown) or " 00000:00", with '-' for
 // negative times so the text keeps its width.
 void FormatDisplayTime(char *out, int showHour, int t) {
@@ -16,7 +23,7 @@ void FormatDisplayTime(char *out, int showHour, int t) {
 }
 
 void SetTimeText(HWND window, int controlId, int t) {
-    HWND control = GetDlgItem(window, controlId);
+    HWND control = MainControl(window, controlId);
     PlayerState *state = GetPlayerState(window);
     if (!control || !state) return;
     char text[48];
@@ -39,25 +46,25 @@ void SetFileNameText(HWND window, const char *name) {
 }
 
 int GetBarPosition(HWND window) {
-    return GetScrollPos(GetDlgItem(window, IDC_POSITION_BAR), SB_CTL);
+    return GetScrollPos(MainControl(window, IDC_POSITION_BAR), SB_CTL);
 }
 
 void SetBarPosition(HWND window, int position) {
-    SetScrollPos(GetDlgItem(window, IDC_POSITION_BAR), SB_CTL, position, TRUE);
+    SetScrollPos(MainControl(window, IDC_POSITION_BAR), SB_CTL, position, TRUE);
 }
 
 void SetBarRange(HWND window, int minimum, int maximum) {
-    SetScrollRange(GetDlgItem(window, IDC_POSITION_BAR), SB_CTL, minimum, maximum, TRUE);
+    SetScrollRange(MainControl(window, IDC_POSITION_BAR), SB_CTL, minimum, maximum, TRUE);
 }
 
 void EnableButton(HWND window, int controlId, int enable) {
-    HWND control = GetDlgItem(window, controlId);
+    HWND control = MainControl(window, controlId);
     if (!control) return;
     if ((IsWindowEnabled(control) ? 1 : 0) == (enable ? 1 : 0)) return;
     if (!enable && GetFocus() == control) {
         // A disabled button must neither keep the focus nor look like the default.
         LONG style = GetWindowLongA(control, GWL_STYLE);
-        SetFocus(GetDlgItem(window, IDC_POSITION_BAR));
+        SetFocus(MainControl(window, IDC_POSITION_BAR));
         SetWindowLongA(control, GWL_STYLE, style & ~BS_DEFPUSHBUTTON);
     }
     EnableWindow(control, enable ? TRUE : FALSE);

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+HWND MainControl(HWND window, int controlId);  // a control of the main window
 void FormatDisplayTime(char *out, int showHour, int t);
 void SetTimeText(HWND window, int controlId, int t);
 void SetFileNameText(HWND window, const char *name);

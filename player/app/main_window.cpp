@@ -184,6 +184,7 @@ BOOL InitMainWindow(HWND window, HINSTANCE instance) {
     if (!state) return FALSE;
     SetWindowLongPtrA(window, kStateSlot, reinterpret_cast<LONG_PTR>(state));
     g_mainWindow = window;
+    for (int i = 0; i < kMainControlCount; ++i) state->controls[i] = GetDlgItem(window, IDC_POSITION_BAR + i);
 
     state->hInstance = instance;
     state->largeIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PLAYER));
@@ -238,7 +239,7 @@ BOOL InitMainWindow(HWND window, HINSTANCE instance) {
     SetTimeText(window, IDC_LENGTH, 0);
     SetTimeText(window, IDC_POSITION, 0);
     SetFileNameText(window, "");
-    for (int id = IDC_MARK; id <= IDC_ZERO; ++id) EnableWindow(GetDlgItem(window, id), FALSE);
+    for (int id = IDC_MARK; id <= IDC_ZERO; ++id) EnableWindow(MainControl(window, id), FALSE);
 
     DdeServerStart(window);
     DragAcceptFiles(window, TRUE);

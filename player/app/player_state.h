@@ -1,7 +1,9 @@
 // The player's one state record, reached through the main window.
 #pragma once
 #include <windows.h>
+#include <array>
 #include <cstddef>
+#include "res/resource.h"
 
 enum SessionState : int {
     StateClosed = 0,
@@ -15,6 +17,7 @@ enum SessionState : int {
 
 constexpr int kPathSize = MAX_PATH;          // every kept path or name
 constexpr int kRecentMax = 8;
+constexpr int kMainControlCount = IDC_ZERO - IDC_POSITION_BAR + 1;  // ids IDC_POSITION_BAR..IDC_ZERO
 
 // Entry points of the MP3 decoder library, all 32-bit arguments.
 typedef BOOL(WINAPI *Vbmp3Bool)();
@@ -138,6 +141,9 @@ struct PlayerState {
     int lastFileOffset;
     HGLOBAL lastFileHandle;
     char *lastFile;
+    // The main window's controls, looked up once: the refresh tick reaches
+    // six of them five times a second, and each lookup asks the server.
+    std::array<HWND, kMainControlCount> controls;
 };
 
 // The record's address sits at DLGWINDOWEXTRA; pointer-sized so that the

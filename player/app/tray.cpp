@@ -1,6 +1,7 @@
 #include "app/tray.h"
 #include "app/player_state.h"
 #include "app/commands.h"
+#include "app/displays.h"
 #include "res/resource.h"
 #include <shellapi.h>
 
@@ -49,8 +50,8 @@ void RefreshTrayTip(HWND window) {
     if (!state) return;
     char length[48] = "";
     char position[48] = "";
-    GetDlgItemTextA(window, IDC_LENGTH, length, 41);
-    GetDlgItemTextA(window, IDC_POSITION, position, 41);
+    GetWindowTextA(MainControl(window, IDC_LENGTH), length, 41);
+    GetWindowTextA(MainControl(window, IDC_POSITION), position, 41);
     char tip[kPathSize + 2 * 48];
     wsprintfA(tip, "%.259s %s %s", state->appName, position, length);
     lstrcpynA(state->trayIcon.szTip, tip, sizeof state->trayIcon.szTip);
