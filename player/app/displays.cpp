@@ -25,12 +25,13 @@ void FormatDisplayTime(char *out, int showHour, int t) {
 void SetTimeText(HWND window, int controlId, int t) {
     HWND control = MainControl(window, controlId);
     PlayerState *state = GetPlayerState(window);
-    if (!control || !state) return;
-    char text[48];
-    char current[48];
+    if (!control || !state || (controlId != IDC_LENGTH && controlId != IDC_POSITION)) return;
+    char text[sizeof state->shownTimes[0]];
     FormatDisplayTime(text, state->showHour, t);
-    GetWindowTextA(control, current, 41);
-    if (lstrcmpA(text, current) != 0) SetWindowTextA(control, text);
+    char *shown = state->shownTimes[controlId == IDC_POSITION];
+    if (lstrcmpA(text, shown) == 0) return;
+    lstrcpynA(shown, text, sizeof state->shownTimes[0]);
+    SetWindowTextA(control, text);
 }
 
 void SetFileNameText(HWND window, const char *name) {

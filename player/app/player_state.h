@@ -144,6 +144,9 @@ struct PlayerState {
     // The main window's controls, looked up once: the refresh tick reaches
     // six of them five times a second, and each lookup asks the server.
     std::array<HWND, kMainControlCount> controls;
+    // The texts last written to the length and position displays: comparing
+    // with them spares the tick asking a control for its text.
+    char shownTimes[2][24];
 };
 
 // The record's address sits at DLGWINDOWEXTRA; pointer-sized so that the
