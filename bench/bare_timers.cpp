@@ -1,6 +1,8 @@
 // The baseline for the joystick mapper's CPU: a bare dialog program with the
 // same timers (50 ms window timer, 10 ms multimedia event at 10 ms resolution)
-// whose event asks all 16 joysticks for their buttons, as the mapper does.
+// whose event asks all 16 joysticks for their buttons, as the mapper does;
+// every 500 ms its window timer asks the first joystick for its capabilities
+// and position, as the mapper's status display must.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -18,7 +20,17 @@ static void CALLBACK Sample(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
 static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: SetTimer(window, 1, 50, nullptr); return TRUE;
-    case WM_TIMER: return TRUE;
+    case WM_TIMER: {
+        static DWORD last = 0;
+        const DWORD now = GetTickCount();
+        if (now - last >= 500) {
+            last = now;
+            JOYCAPSA caps;
+            JOYINFO info;
+            if (joyGetDevCapsA(0, &caps, sizeof caps) == JOYERR_NOERROR) joyGetPos(0, &info);
+        }
+        return TRUE;
+    }
     case WM_CLOSE: DestroyWindow(window); return TRUE;
     case WM_DESTROY: PostQuitMessage(0); return TRUE;
     default: return FALSE;

@@ -3,6 +3,7 @@
 //                                              (posted once the program waits for input), and to that wait
 //   bench_runner cpu EXE CLASS SECONDS [ARGS]  CPU ms the program uses over SECONDS (after 2 s to settle)
 //   bench_runner dde SERVICE COMMAND COUNT     executes per second over one conversation
+//   bench_runner pointer X Y                   puts the mouse pointer at X, Y
 #include "dde_link.h"
 #include <algorithm>
 #include <cstdio>
@@ -119,5 +120,6 @@ int main(int argc, char **argv) {
         printf("%.0f %d\n", count / seconds, failed);
         return 0;
     }
+    if (verb == "pointer" && argc == 4) return SetCursorPos(atoi(argv[2]), atoi(argv[3])) ? 0 : 1;
     return 3;
 }

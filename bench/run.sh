@@ -40,6 +40,7 @@ awk -v t="$tu" -v l="$lu" -v m="$mu" -v ti="$ti0" -v li="$li0" -v mi="$mi0" -v t
   printf "exit %.1f ms against bare + writes %.1f ms (goal: no slower); against template + writes %.1f ms\n", td, ld+w, md+w}'
 
 echo "== CPU over ${secs} s (ms of CPU time of the program's process, all threads)"
+run pointer 0 0  # off every window
 . "$top/bench/cpu.sh"
 cpu_of() {  # EXE_NAME [DDE_COMMAND]; the program is already starting
   local pid; pid=$(settled_pid "$1")
