@@ -10,7 +10,7 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 cp "$bin/Runeby.exe" "$bin/Clavtrap.dll" "$bin/Padwig.exe" "$work/"
 run() { "$WINE64" "$b/bench_runner.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
-echo "== mappers: start-up (median of 10), ms to visible window and to exit after WM_CLOSE"
+echo "== mappers: start-up (median of 10): ms to visible window, to exit after WM_CLOSE (posted once idle), to idle"
 # Also against the same bare program showing each mapper's own dialog template.
 read -r bu bd <<<"$(run startup "$(w "$b/bare_dialog.exe")" BareWndClass 10)"
 read -r tru trd <<<"$(run startup "$(w "$b/bare_runeby_dialog.exe")" RunebyWndClass 10)"
