@@ -27,6 +27,13 @@ uint32_t VbrFrames(const uint8_t *frame, const FrameHeader &h) {
     return 0;
 }
 
+// Sync, version, layer and sample rate of a Layer III header; the bit-rate
+// index is left to the caller.
+bool LayerThreeFields(const uint8_t *p) {
+    return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && ((p[1] >> 3) & 3) != 1 && ((p[1] >> 1) & 3) == 1 &&
+           ((p[2] >> 2) & 3) != 3;
+}
+
 constexpr size_t kFreeFormatMaxLength = 4096;  // above any legal free-format frame
 
 // True when the bytes at q could be a header of the free-format stream of p.
@@ -42,7 +49,9 @@ constexpr int kFreeFormatConfirmations = 3;
 // them; 0 when none follows.
 int FreeFormatLength(const uint8_t *data, size_t at, size_t end) {
     const uint8_t *p = data + at;
-    if (end - at < 4 || p[0] != 0xFF || (p[2] >> 4) != 0) return 0;
+    // Only a header the stream could start with is measured: the search is
+    // long, and garbage full of 0xFF bytes must not make it at every one.
+    if (end - at < 4 || (p[2] >> 4) != 0 || !LayerThreeFields(p)) return 0;
     const size_t padding = (p[2] >> 1) & 1;
     const size_t last = end - at > kFreeFormatMaxLength ? at + kFreeFormatMaxLength : end;
     for (size_t next = at + 24; next + 4 <= last; ++next) {
@@ -63,12 +72,11 @@ int FreeFormatLength(const uint8_t *data, size_t at, size_t end) {
 }  // namespace
 
 bool ParseFrameHeader(const uint8_t *p, size_t available, FrameHeader *out, int freeLength) {
-    if (available < 4 || p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
+    if (available < 4 || !LayerThreeFields(p)) return false;
     const int versionBits = (p[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
-    const int layerBits = (p[1] >> 1) & 3;    // 1: Layer III
     const int bitrateIndex = p[2] >> 4;
     const int rateIndex = (p[2] >> 2) & 3;
-    if (versionBits == 1 || layerBits != 1 || bitrateIndex == 15 || rateIndex == 3) return false;
+    if (bitrateIndex == 15) return false;
     if (bitrateIndex == 0 && freeLength <= 0) return false;
     FrameHeader h;
     h.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
