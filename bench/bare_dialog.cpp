@@ -6,7 +6,8 @@
 // importing the player's system libraries (bare_dialog_libs), and showing a
 // program's own dialog template, with its controls, menu, font and first
 // focus, in place of the bare one (bare_tavolin_dialog, bare_runeby_dialog,
-// bare_padwig_dialog): no settings, lists, DDE or tray.
+// bare_padwig_dialog): no settings, lists, DDE or tray.  Built with BARE_NO_MCI
+// it makes no MCI call and so does not import winmm, as the key mapper does not.
 #include <windows.h>
 #include <mmsystem.h>
 #include <cstring>
@@ -19,12 +20,17 @@
 #define TEMPLATE_DIALOG 1
 #endif
 
+#ifndef BARE_NO_MCI
 static bool queryStatus = false;
+#endif
 
 static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         SetTimer(window, 1, 200, nullptr);
+#ifdef BARE_NO_MCI
+        (void)lParam;
+#else
         if (lParam && strncmp(reinterpret_cast<const char *>(lParam), "--status ", 9) == 0) {
             const std::string open = std::string("open \"") + (reinterpret_cast<const char *>(lParam) + 9) +
                                      "\" type waveaudio alias a";
@@ -36,12 +42,15 @@ static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM lPara
             mciSendStringA(open.c_str(), nullptr, 0, nullptr);
             mciSendStringA("play a", nullptr, 0, window);
         }
+#endif
         return TRUE;
     case WM_TIMER:
+#ifndef BARE_NO_MCI
         if (queryStatus) {
             char position[32];
             mciSendStringA("status a position", position, sizeof position, nullptr);
         }
+#endif
         return TRUE;
     case WM_CLOSE: DestroyWindow(window); return TRUE;
     case WM_DESTROY: PostQuitMessage(0); return TRUE;
