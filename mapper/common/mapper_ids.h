@@ -11,3 +11,6 @@
 #define IDC_SAVE            1006
 #define IDC_APPLY           1007
 #define IDC_CLOSE           1008
+
+// Posted at the end of start-up: the tooltips are made once the window is up.
+#define WM_MAPPER_TOOLTIPS  (WM_APP + 0x40)

@@ -202,7 +202,9 @@ BOOL InitMapperWindow(HWND window, HINSTANCE instance) {
     SetWindowTextA(window, state->title);
 
     if (program->setUp) program->setUp(window);
-    CreateTooltips(window, state);
+    // The tooltips serve only a pointer resting on a control; made after the
+    // first paint, they do not delay the window.
+    PostMessageA(window, WM_MAPPER_TOOLTIPS, 0, 0);
     DdeClientConnect(window);
     if (program->connected) program->connected(window);
 
@@ -274,6 +276,9 @@ INT_PTR CALLBACK MapperDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return state ? OnFrameSystemCommand(window, wParam) : FALSE;
     case WM_TIMER:
         return state ? OnFrameTimer(window, state, wParam) : FALSE;
+    case WM_MAPPER_TOOLTIPS:
+        if (state && !state->tooltip) CreateTooltips(window, state);
+        return TRUE;
     case WM_INITMENUPOPUP:
         PrepareMapperMenu(window, reinterpret_cast<HMENU>(wParam), HIWORD(lParam) != 0);
         return TRUE;
