@@ -1,6 +1,9 @@
 // Measurements for bench/run.sh.
-//   bench_runner startup EXE CLASS RUNS        median ms to a visible window, to exit after WM_CLOSE
-//                                              (posted once the program waits for input), and to that wait
+//   bench_runner startup RUNS EXE CLASS [EXE CLASS ...]
+//                                              a line per program: median ms to a visible window, to exit
+//                                              after WM_CLOSE (posted once the program waits for input), and
+//                                              to that wait; the programs start in turn, so that a machine
+//                                              that slows down or speeds up meanwhile weighs on all alike
 //   bench_runner cpu EXE CLASS SECONDS [ARGS]  CPU ms the program uses over SECONDS (after 2 s to settle)
 //   bench_runner dde SERVICE COMMAND COUNT     executes per second over one conversation
 //   bench_runner pointer X Y                   puts the mouse pointer at X, Y
@@ -74,18 +77,21 @@ double CpuMs(HANDLE process) {
 int main(int argc, char **argv) {
     if (argc < 2) return 3;
     const std::string verb = argv[1];
-    if (verb == "startup" && argc == 5) {
-        std::vector<double> up, down, idle;
-        for (int i = 0; i < atoi(argv[4]); ++i) {
-            Started s;
-            double ms = 0, idleMs = 0;
-            if (!Launch(argv[2], "", argv[3], &s, &ms, &idleMs)) return 1;
-            up.push_back(ms);
-            idle.push_back(idleMs);
-            down.push_back(CloseAndWait(&s));
-            Sleep(200);
+    if (verb == "startup" && argc >= 5 && argc % 2 == 1) {
+        const int programs = (argc - 3) / 2;
+        std::vector<std::vector<double>> up(programs), down(programs), idle(programs);
+        for (int i = 0; i < atoi(argv[2]); ++i) {
+            for (int p = 0; p < programs; ++p) {
+                Started s;
+                double ms = 0, idleMs = 0;
+                if (!Launch(argv[3 + 2 * p], "", argv[4 + 2 * p], &s, &ms, &idleMs)) return 1;
+                up[p].push_back(ms);
+                idle[p].push_back(idleMs);
+                down[p].push_back(CloseAndWait(&s));
+                Sleep(200);
+            }
         }
-        printf("%.1f %.1f %.1f\n", Median(up), Median(down), Median(idle));
+        for (int p = 0; p < programs; ++p) printf("%.1f %.1f %.1f\n", Median(up[p]), Median(down[p]), Median(idle[p]));
         return 0;
     }
     if (verb == "cpu" && argc >= 5) {

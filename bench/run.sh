@@ -21,11 +21,9 @@ baretemplate="Z:${b//\//\\}\\bare_tavolin_dialog.exe"
 if [ "${BENCH_ONLY:-}" = mappers ]; then exec bash "$top/bench/mappers.sh"; fi
 
 echo "== start-up (median of 10): ms to visible window, to exit after WM_CLOSE (posted once idle), to idle"
-read -r bu bd bi0 <<<"$(run startup "$bare" BareWndClass 10)"
-read -r tu td ti0 <<<"$(run startup "$wexe" TavolinWndClass 10)"
-read -r tu32 td32 ti32 <<<"$(run startup "$wexe32" TavolinWndClass 10)"
-read -r lu ld li0 <<<"$(run startup "$barelibs" BareWndClass 10)"
-read -r mu md mi0 <<<"$(run startup "$baretemplate" TavolinWndClass 10)"
+{ read -r bu bd bi0; read -r lu ld li0; read -r mu md mi0; read -r tu td ti0; read -r tu32 td32 ti32; } < <(
+  run startup 10 "$bare" BareWndClass "$barelibs" BareWndClass "$baretemplate" TavolinWndClass \
+    "$wexe" TavolinWndClass "$wexe32" TavolinWndClass)
 # The settings writes a close makes, alone (the real window, in its own folder).
 mkdir -p "$work/settings"; cp "$b/settings_bench.exe" "$work/settings/"
 sw=$("$WINE64" "Z:${work//\//\\}\\settings\\settings_bench.exe" 2>/dev/null | tr -d '\r')
