@@ -56,6 +56,39 @@ struct Decoder {
 
 Decoder d;
 
+// The ACM entry points, bound when the first stream is opened: a player that
+// never plays an MP3 never loads the codec manager.
+struct AcmEntries {
+    decltype(&acmStreamOpen) streamOpen;
+    decltype(&acmStreamClose) streamClose;
+    decltype(&acmStreamSize) streamSize;
+    decltype(&acmStreamPrepareHeader) prepareHeader;
+    decltype(&acmStreamConvert) convert;
+    decltype(&acmStreamUnprepareHeader) unprepareHeader;
+};
+AcmEntries acm = {};
+
+template <typename Entry>
+bool BindEntry(HMODULE module, const char *name, Entry *entry) {
+    *entry = reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+    return *entry != nullptr;
+}
+
+bool BindAcm() {
+    if (acm.unprepareHeader) return true;
+    HMODULE module = LoadLibraryA("msacm32.dll");  // kept for the process's life
+    AcmEntries entries = {};
+    if (!module || !BindEntry(module, "acmStreamOpen", &entries.streamOpen) ||
+        !BindEntry(module, "acmStreamClose", &entries.streamClose) ||
+        !BindEntry(module, "acmStreamSize", &entries.streamSize) ||
+        !BindEntry(module, "acmStreamPrepareHeader", &entries.prepareHeader) ||
+        !BindEntry(module, "acmStreamConvert", &entries.convert) ||
+        !BindEntry(module, "acmStreamUnprepareHeader", &entries.unprepareHeader))
+        return false;
+    acm = entries;
+    return true;
+}
+
 int Fail(int error) {
     d.lastError = error;
     return FALSE;
@@ -65,12 +98,13 @@ long long TotalSamples() { return d.open ? static_cast<long long>(d.info.frames)
 int BlockAlign() { return d.info.header.channels * 2; }
 
 void CloseAcm() {
-    if (d.acm) acmStreamClose(d.acm, 0);
+    if (d.acm) acm.streamClose(d.acm, 0);
     d.acm = nullptr;
 }
 
 bool OpenAcm() {
     CloseAcm();
+    if (!BindAcm()) return false;
     const FrameHeader &h = d.info.header;
     MPEGLAYER3WAVEFORMAT source = {};
     source.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
@@ -91,7 +125,7 @@ bool OpenAcm() {
     target.wBitsPerSample = 16;
     target.nBlockAlign = static_cast<WORD>(BlockAlign());
     target.nAvgBytesPerSec = target.nSamplesPerSec * target.nBlockAlign;
-    return acmStreamOpen(&d.acm, nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) == 0;
+    return acm.streamOpen(&d.acm, nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) == 0;
 }
 
 // Decodes whole frames into out until it holds `bytes`; false on a decode failure.
@@ -112,7 +146,7 @@ bool Decode(std::vector<char> &out, size_t bytes) {
         }
         const DWORD sourceBytes = static_cast<DWORD>(end - d.nextOffset);
         DWORD targetBytes = 0;
-        acmStreamSize(d.acm, sourceBytes, &targetBytes, ACM_STREAMSIZEF_SOURCE);
+        acm.streamSize(d.acm, sourceBytes, &targetBytes, ACM_STREAMSIZEF_SOURCE);
         targetBytes += frames * 1152 * 4 + 8192;
         std::vector<char> decoded(targetBytes);
         ACMSTREAMHEADER header = {};
@@ -121,10 +155,10 @@ bool Decode(std::vector<char> &out, size_t bytes) {
         header.cbSrcLength = sourceBytes;
         header.pbDst = reinterpret_cast<LPBYTE>(decoded.data());
         header.cbDstLength = targetBytes;
-        if (acmStreamPrepareHeader(d.acm, &header, 0)) return false;
-        const MMRESULT result = acmStreamConvert(d.acm, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
+        if (acm.prepareHeader(d.acm, &header, 0)) return false;
+        const MMRESULT result = acm.convert(d.acm, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
         const DWORD used = header.cbDstLengthUsed;
-        acmStreamUnprepareHeader(d.acm, &header, 0);
+        acm.unprepareHeader(d.acm, &header, 0);
         if (result) return false;
         d.nextOffset = end;
         d.nextFrame += frames;
