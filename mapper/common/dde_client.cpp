@@ -1,4 +1,5 @@
 #include "dde_client.h"
+#include "list_redraw.h"
 
 namespace {
 
@@ -92,10 +93,12 @@ void FreeCommandList(HWND window) {
 void FillCommandListBox(HWND window, int listId) {
     MapperState *state = GetMapperState(window);
     if (!state) return;
+    HWND list = GetDlgItem(window, listId);
+    ListRedrawOff quiet(list);
     for (int i = 0; i < state->commandCount; ++i) {
         char line[kTextSize + 16];
         wsprintfA(line, "%02d:%s", i, state->commands[i]);
-        SendDlgItemMessageA(window, listId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
     }
 }
 

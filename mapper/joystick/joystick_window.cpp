@@ -3,6 +3,7 @@
 #include "joystick_sampling.h"
 #include "res/resource.h"
 #include "../common/dde_client.h"
+#include "../common/list_redraw.h"
 
 namespace {
 
@@ -30,12 +31,14 @@ void StoreChosenCommand(HWND window, int listId, bool press) {
 void FillJoystickBox(HWND window, PadwigState *state) {
     char format[kTextSize] = "";
     LoadStringA(state->instance, IDS_JOYSTICK_ITEM, format, sizeof format);
+    HWND box = GetDlgItem(window, IDC_JOYSTICK);
+    ListRedrawOff quiet(box);
     for (int i = 1; i <= state->joystickCount; ++i) {
         char item[kTextSize + 16];
         wsprintfA(item, format, i);
-        SendDlgItemMessageA(window, IDC_JOYSTICK, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     }
-    SendDlgItemMessageA(window, IDC_JOYSTICK, CB_SETEXTENDEDUI, TRUE, 0);
+    SendMessageA(box, CB_SETEXTENDEDUI, TRUE, 0);
 }
 
 }  // namespace
@@ -58,6 +61,7 @@ void FillButtonList(HWND window) {
     PadwigState *state = GetPadwigState(window);
     if (!state) return;
     HWND box = GetDlgItem(window, IDC_BUTTONS);
+    ListRedrawOff quiet(box);
     SendMessageA(box, LB_RESETCONTENT, 0, 0);
     const LRESULT j = SendDlgItemMessageA(window, IDC_JOYSTICK, CB_GETCURSEL, 0, 0);
     if (j == CB_ERR || j < 0 || j >= kJoystickMax) return;

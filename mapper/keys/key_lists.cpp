@@ -1,5 +1,6 @@
 #include "key_lists.h"
 #include "res/resource.h"
+#include "../common/list_redraw.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ void FillKeyList(HWND window) {
     RunebyState *state = GetRunebyState(window);
     if (!state) return;
     HWND box = GetDlgItem(window, IDC_KEYLIST);
+    ListRedrawOff quiet(box);
     SendMessageA(box, LB_RESETCONTENT, 0, 0);
     const RecordArray &list = state->keyLists[state->modifierIndex];
     for (int i = 0; i < list.count; ++i) {

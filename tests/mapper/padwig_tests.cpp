@@ -134,6 +134,20 @@ TEST_F(Padwig, OffersAtLeastTwoJoysticksAndAtMostWhatTheDriverHas) {
     EXPECT_EQ(mt::ListLines(w.window(), IDC_RELEASE_COMMAND), mt::ListLines(w.window(), IDC_PRESS_COMMAND));
 }
 
+TEST_F(Padwig, AFilledButtonListScrollsOverAllItsLines) {
+    mt::MapperWindow w(&kPadwigProgram);
+    HWND list = GetDlgItem(w.window(), IDC_BUTTONS);
+    SendDlgItemMessageA(w.window(), IDC_JOYSTICK, CB_SETCURSEL, 3, 0);
+    SendMessageA(w.window(), WM_COMMAND, MAKEWPARAM(IDC_JOYSTICK, CBN_CLOSEUP), 0);
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE;
+    ASSERT_TRUE(GetScrollInfo(list, SB_VERT, &info));
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), kButtonMax);
+    EXPECT_EQ(info.nMax, kButtonMax - 1);
+    EXPECT_LT(info.nPage, static_cast<UINT>(kButtonMax));
+}
+
 TEST_F(PadwigSink, SettledEdgesSendOneCommandPerJoystickAndTick) {
     // Joystick 1: button 1 press 01 release 02, button 2 press 03 release 03;
     // joystick 2: button 3 release only.
