@@ -35,6 +35,9 @@ TEST(Spine, InitialWindow) {
     // The record's address is pointer-sized at DLGWINDOWEXTRA.
     EXPECT_EQ(GetClassLongPtrA(w, GCL_CBWNDEXTRA), static_cast<LONG_PTR>(DLGWINDOWEXTRA + sizeof(LONG_PTR)));
     EXPECT_EQ(reinterpret_cast<PlayerState *>(GetWindowLongPtrA(w, DLGWINDOWEXTRA)), s);
+    // Both icons are the ones loaded, the small one at its own size.
+    EXPECT_EQ(SendMessageA(w, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(s->largeIcon));
+    EXPECT_EQ(SendMessageA(w, WM_GETICON, ICON_SMALL, 0), reinterpret_cast<LRESULT>(s->smallIcon));
 }
 
 TEST(Spine, ControlsInTemplateOrderWithLayout) {

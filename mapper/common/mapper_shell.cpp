@@ -189,8 +189,10 @@ BOOL InitMapperWindow(HWND window, HINSTANCE instance) {
     state->largeIcon = LoadIconA(instance, MAKEINTRESOURCEA(program->iconId));
     state->smallIcon = static_cast<HICON>(
         LoadImageA(instance, MAKEINTRESOURCEA(program->iconId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->largeIcon));
+    // The small icon first: given only the large one, the window would make
+    // a small one from it, to be thrown away at once.
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state->smallIcon));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->largeIcon));
 
     state->title = AllocTextBlock(&state->titleHandle);
     state->iniPath = AllocTextBlock(&state->iniPathHandle);

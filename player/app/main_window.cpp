@@ -190,8 +190,10 @@ BOOL InitMainWindow(HWND window, HINSTANCE instance) {
     state->largeIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PLAYER));
     state->smallIcon = static_cast<HICON>(
         LoadImageA(instance, MAKEINTRESOURCEA(IDI_PLAYER), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->largeIcon));
+    // The small icon first: given only the large one, the window would make
+    // a small one from it, to be thrown away at once.
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state->smallIcon));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->largeIcon));
     state->accelTable = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL));
     state->refreshTimerId = reinterpret_cast<UINT_PTR>(window);
     state->showErrors = 1;

@@ -50,6 +50,13 @@ TEST(MapperFrame, RecordArrayGrowsByTenBeforeItFills) {
     EXPECT_EQ(array.data, nullptr);
 }
 
+TEST(MapperFrame, TheWindowHasTheLoadedLargeAndSmallIcons) {
+    mt::MapperWindow w(&kPadwigProgram);
+    const MapperState *state = GetMapperState(w.window());
+    EXPECT_EQ(SendMessageA(w.window(), WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(state->largeIcon));
+    EXPECT_EQ(SendMessageA(w.window(), WM_GETICON, ICON_SMALL, 0), reinterpret_cast<LRESULT>(state->smallIcon));
+}
+
 TEST(MapperFrame, SystemMenuOffersTrayItemsButNeverMaximiseOrSize) {
     mt::MapperWindow w(&kPadwigProgram);
     HWND window = w.window();
