@@ -5,11 +5,9 @@
 #pragma once
 #ifdef BARE_SAME_LIBRARIES
 #include <windows.h>
-#include <commdlg.h>
 #include <objbase.h>
 #include <shellapi.h>
-void *volatile sameLibraries[] = {reinterpret_cast<void *>(CommDlgExtendedError),
-                                  reinterpret_cast<void *>(CoTaskMemFree),
+void *volatile sameLibraries[] = {reinterpret_cast<void *>(CoTaskMemFree),
                                   reinterpret_cast<void *>(DragAcceptFiles),
                                   reinterpret_cast<void *>(GetFileVersionInfoSizeA)};
 #endif

@@ -20,6 +20,19 @@ void RememberChosen(PlayerState *state, const char *name) {
     RememberFolder(state, name);
 }
 
+// The open and save dialogs' library is loaded when a file is first chosen:
+// it is by far the costliest of the program's libraries to load, and nothing
+// else needs it.  Kept for the life of the process.
+using FileDialogProc = BOOL(WINAPI *)(LPOPENFILENAMEA);
+
+FileDialogProc FileDialog(int open) {
+    static HMODULE library = nullptr;
+    if (!library) library = LoadLibraryA("comdlg32.dll");
+    if (!library) return nullptr;
+    return reinterpret_cast<FileDialogProc>(
+        reinterpret_cast<void *>(GetProcAddress(library, open ? "GetOpenFileNameA" : "GetSaveFileNameA")));
+}
+
 bool IsFolder(const char *name) {
     const DWORD attributes = GetFileAttributesA(name);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -66,9 +79,11 @@ int ChooseFile(HWND window, int open, const char *folder) {
     ofn.lpstrDefExt = defaultExt;
 
     int result = 0;
+    const FileDialogProc dialog = FileDialog(open);
+    if (!dialog) return 0;
     CentredDialogs centred;
     if (open) {
-        if (GetOpenFileNameA(&ofn)) {
+        if (dialog(&ofn)) {
             char chosen[kPathSize];
             lstrcpynA(chosen, name, sizeof chosen);
             ResolvePath(chosen);
@@ -77,7 +92,7 @@ int ChooseFile(HWND window, int open, const char *folder) {
                 result = 1;
             }
         }
-    } else if (GetSaveFileNameA(&ofn) && MediaSaveAs(window, name)) {
+    } else if (dialog(&ofn) && MediaSaveAs(window, name)) {
         RememberChosen(state, name);
         result = 1;
     }
