@@ -11,11 +11,12 @@ cp "$bin/Runeby.exe" "$bin/Clavtrap.dll" "$bin/Padwig.exe" "$work/"
 run() { "$WINE64" "$b/bench_runner.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 echo "== mappers: start-up (median of 10): ms to visible window, to exit after WM_CLOSE (posted once idle), to idle"
-# Against the bare program importing each mapper's system libraries, and the
-# same showing each mapper's own dialog template.
+# Against the bare program importing each mapper's system libraries (for the
+# joystick mapper, the bare program itself), and the same showing each
+# mapper's own dialog template.
 { read -r rbu rbd; read -r tru trd; read -r ru rd; read -r pbu pbd; read -r tpu tpd; read -r pu pd; } < <(
   run startup 10 "$(w "$b/bare_runeby_libs.exe")" BareWndClass "$(w "$b/bare_runeby_dialog.exe")" RunebyWndClass \
-    "$(w "$work/Runeby.exe")" RunebyWndClass "$(w "$b/bare_padwig_libs.exe")" BareWndClass \
+    "$(w "$work/Runeby.exe")" RunebyWndClass "$(w "$b/bare_dialog.exe")" BareWndClass \
     "$(w "$b/bare_padwig_dialog.exe")" PadwigWndClass "$(w "$work/Padwig.exe")" PadwigWndClass)
 echo "bare, Runeby's libraries                    $rbu  $rbd"
 echo "bare, Runeby's libraries and dialog template $tru  $trd"

@@ -77,8 +77,20 @@ void DeriveSettingsPathAndTitle(MapperState *state) {
     lstrcpynA(state->title, name, static_cast<int>(end - name) + 1);
 }
 
+// The common controls' library serves only the tooltips, so it is loaded with
+// them, once the window is up; kept for the life of the process.
+void InitCommonControlsLibrary() {
+    static HMODULE library = nullptr;
+    if (library) return;
+    library = LoadLibraryA("comctl32.dll");
+    using InitProc = void(WINAPI *)();
+    if (auto init = reinterpret_cast<InitProc>(
+            library ? reinterpret_cast<void *>(GetProcAddress(library, "InitCommonControls")) : nullptr))
+        init();
+}
+
 void CreateTooltips(HWND window, MapperState *state) {
-    InitCommonControls();
+    InitCommonControlsLibrary();
     state->tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP, CW_USEDEFAULT,
                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
                                      state->instance, nullptr);
