@@ -1,9 +1,10 @@
 // Measurements for bench/run.sh.
-//   bench_runner startup RUNS EXE CLASS [EXE CLASS ...]
+//   bench_runner startup RUNS [after=MS] EXE CLASS [EXE CLASS ...]
 //                                              a line per program: median ms to a visible window, to exit
-//                                              after WM_CLOSE (posted once the program waits for input), and
-//                                              to that wait; the programs start in turn, so that a machine
-//                                              that slows down or speeds up meanwhile weighs on all alike
+//                                              after WM_CLOSE (posted once the program waits for input, or
+//                                              MS later), and to that wait; the programs start in turn, so
+//                                              that a machine that slows down or speeds up meanwhile weighs
+//                                              on all alike
 //   bench_runner cpu EXE CLASS SECONDS [ARGS]  CPU ms the program uses over SECONDS (after 2 s to settle)
 //   bench_runner dde SERVICE COMMAND COUNT     executes per second over one conversation
 //   bench_runner pointer X Y                   puts the mouse pointer at X, Y
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -77,16 +79,21 @@ double CpuMs(HANDLE process) {
 int main(int argc, char **argv) {
     if (argc < 2) return 3;
     const std::string verb = argv[1];
-    if (verb == "startup" && argc >= 5 && argc % 2 == 1) {
-        const int programs = (argc - 3) / 2;
+    if (verb == "startup" && argc >= 5) {
+        int first = 3;  // the first program's argument
+        DWORD closeAfterMs = 0;
+        if (strncmp(argv[first], "after=", 6) == 0) closeAfterMs = static_cast<DWORD>(atoi(argv[first++] + 6));
+        if ((argc - first) < 2 || (argc - first) % 2) return 3;
+        const int programs = (argc - first) / 2;
         std::vector<std::vector<double>> up(programs), down(programs), idle(programs);
         for (int i = 0; i < atoi(argv[2]); ++i) {
             for (int p = 0; p < programs; ++p) {
                 Started s;
                 double ms = 0, idleMs = 0;
-                if (!Launch(argv[3 + 2 * p], "", argv[4 + 2 * p], &s, &ms, &idleMs)) return 1;
+                if (!Launch(argv[first + 2 * p], "", argv[first + 1 + 2 * p], &s, &ms, &idleMs)) return 1;
                 up[p].push_back(ms);
                 idle[p].push_back(idleMs);
+                Sleep(closeAfterMs);
                 down[p].push_back(CloseAndWait(&s));
                 Sleep(200);
             }

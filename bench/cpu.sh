@@ -10,7 +10,7 @@ process_cpu_ms() {  # PID SECONDS
 # The process whose command line holds NAME, once it has started and settled.
 settled_pid() {  # NAME
   local pid=""
-  for _ in $(seq 1 100); do pid=$(pgrep -f "$1" | head -1); [ -n "$pid" ] && break; sleep 0.1; done
+  for _ in $(seq 1 100); do pid=$(pgrep -n -f "$1"); [ -n "$pid" ] && break; sleep 0.1; done
   sleep 2
   echo "$pid"
 }
