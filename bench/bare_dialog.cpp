@@ -13,44 +13,56 @@
 #include <cstring>
 #include <string>
 
-#include "same_libraries.h"
+#ifdef BARE_SAME_LIBRARIES
+#include <objbase.h>
+#include <shellapi.h>
+// One entry point of each system library the player imports, so that each is
+// loaded as the player loads it.
+void *volatile sameLibraries[] = {reinterpret_cast<void *>(CoTaskMemFree),
+                                  reinterpret_cast<void *>(DragAcceptFiles),
+                                  reinterpret_cast<void *>(GetFileVersionInfoSizeA)};
+#endif
 
 #ifndef TEMPLATE_CLASS
 #define TEMPLATE_CLASS "BareWndClass"
 #define TEMPLATE_DIALOG 1
 #endif
 
-#ifndef BARE_NO_MCI
+#ifdef BARE_NO_MCI
+static void StartMci(HWND, const char *) {}
+static void QueryMci() {}
+#else
 static bool queryStatus = false;
+
+// The command tail: a Wave file to play, or "--status FILE" to open and query.
+static void StartMci(HWND window, const char *tail) {
+    if (!tail || !*tail) return;
+    const bool status = strncmp(tail, "--status ", 9) == 0;
+    const std::string open = std::string("open \"") + (status ? tail + 9 : tail) + "\" type waveaudio alias a";
+    mciSendStringA(open.c_str(), nullptr, 0, nullptr);
+    if (status) {
+        mciSendStringA("set a time format milliseconds", nullptr, 0, nullptr);
+        queryStatus = true;
+    } else {
+        mciSendStringA("play a", nullptr, 0, window);
+    }
+}
+
+static void QueryMci() {
+    if (!queryStatus) return;
+    char position[32];
+    mciSendStringA("status a position", position, sizeof position, nullptr);
+}
 #endif
 
 static INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         SetTimer(window, 1, 200, nullptr);
-#ifdef BARE_NO_MCI
-        (void)lParam;
-#else
-        if (lParam && strncmp(reinterpret_cast<const char *>(lParam), "--status ", 9) == 0) {
-            const std::string open = std::string("open \"") + (reinterpret_cast<const char *>(lParam) + 9) +
-                                     "\" type waveaudio alias a";
-            mciSendStringA(open.c_str(), nullptr, 0, nullptr);
-            mciSendStringA("set a time format milliseconds", nullptr, 0, nullptr);
-            queryStatus = true;
-        } else if (lParam && *reinterpret_cast<const char *>(lParam)) {
-            const std::string open = std::string("open \"") + reinterpret_cast<const char *>(lParam) + "\" type waveaudio alias a";
-            mciSendStringA(open.c_str(), nullptr, 0, nullptr);
-            mciSendStringA("play a", nullptr, 0, window);
-        }
-#endif
+        StartMci(window, reinterpret_cast<const char *>(lParam));
         return TRUE;
     case WM_TIMER:
-#ifndef BARE_NO_MCI
-        if (queryStatus) {
-            char position[32];
-            mciSendStringA("status a position", position, sizeof position, nullptr);
-        }
-#endif
+        QueryMci();
         return TRUE;
     case WM_CLOSE: DestroyWindow(window); return TRUE;
     case WM_DESTROY: PostQuitMessage(0); return TRUE;

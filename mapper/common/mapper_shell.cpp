@@ -3,6 +3,7 @@
 #include "mapper_settings.h"
 #include "mapper_tray.h"
 #include "dde_client.h"
+#include "library_entry.h"
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -83,10 +84,7 @@ void InitCommonControlsLibrary() {
     static HMODULE library = nullptr;
     if (library) return;
     library = LoadLibraryA("comctl32.dll");
-    using InitProc = void(WINAPI *)();
-    if (auto init = reinterpret_cast<InitProc>(
-            library ? reinterpret_cast<void *>(GetProcAddress(library, "InitCommonControls")) : nullptr))
-        init();
+    if (auto init = LibraryEntry<void(WINAPI *)()>(library, "InitCommonControls")) init();
 }
 
 void CreateTooltips(HWND window, MapperState *state) {

@@ -1,5 +1,6 @@
 #include "mapper_tray.h"
 #include "mapper_ids.h"
+#include "library_entry.h"
 #include <shellapi.h>
 
 namespace {
@@ -24,10 +25,7 @@ BOOL TrayNotify(MapperState *state, DWORD message) {
     // The shell library is bound at the first use of the tray, not at start-up.
     static NotifyIconProc notifyIcon = nullptr;
     if (!notifyIcon) {
-        HMODULE shell = LoadLibraryA("shell32.dll");
-        if (shell)
-            notifyIcon = reinterpret_cast<NotifyIconProc>(
-                reinterpret_cast<void *>(GetProcAddress(shell, "Shell_NotifyIconA")));
+        notifyIcon = LibraryEntry<NotifyIconProc>(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA");
         if (!notifyIcon) return FALSE;
     }
     return notifyIcon(message, reinterpret_cast<PNOTIFYICONDATAA>(&state->trayIcon));

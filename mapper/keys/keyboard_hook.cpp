@@ -1,6 +1,7 @@
 #include "keyboard_hook.h"
 #include "runeby_state.h"
 #include "../common/dde_client.h"
+#include "../common/library_entry.h"
 
 namespace {
 
@@ -21,10 +22,6 @@ void ShowHookMessage(HWND window, const char *format) {
     char text[256];
     wsprintfA(text, format, kHookLibrary);
     MessageBoxA(window, text, state ? state->title : "", MB_OK | MB_ICONEXCLAMATION);
-}
-
-template <typename Proc> Proc LibraryEntry(HMODULE module, const char *name) {
-    return reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(module, name)));
 }
 
 }  // namespace
