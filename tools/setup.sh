@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build make
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth x11-utils pulseaudio pulseaudio-utils
-  locales fonts-ipafont-gothic imagemagick sox lame mpg123 zip
+  locales fonts-ipafont-gothic imagemagick sox lame mpg123 zip xdotool
   googletest
 )
 

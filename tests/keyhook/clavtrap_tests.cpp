@@ -1,10 +1,12 @@
 // The hook library's working parts in this process, with real injected keys.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <string>
 #include <utility>
 #include <vector>
 #include "clavtrap.h"
 #include "test_support.h"
+#include <algorithm>
 
 namespace {
 
@@ -25,29 +27,42 @@ LRESULT CALLBACK NoticeWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-DWORD WINAPI InjectKeys(LPVOID inputs) {
-    for (INPUT &in : *static_cast<std::vector<INPUT> *>(inputs)) {
+struct Injection {
+    std::vector<INPUT> inputs;
+    DWORD longestCall = 0;  // ms, the slowest SendInput
+};
+
+DWORD WINAPI InjectKeys(LPVOID param) {
+    Injection *injection = static_cast<Injection *>(param);
+    for (INPUT &in : injection->inputs) {
+        const DWORD start = GetTickCount();
         SendInput(1, &in, sizeof in);
+        injection->longestCall = std::max(injection->longestCall, GetTickCount() - start);
         Sleep(20);
     }
     return 0;
 }
 
-// A window that gets the notifications, the hook installed for it on this
-// thread. Keys are injected from another thread while this one pumps, as the
-// system calls a low-level hook through its thread's message loop.
+// A window of the test's own, in front, that gets the notifications. Keys
+// are injected from another thread while this one pumps.
 class HookedWindow {
 public:
-    HookedWindow() {
+    explicit HookedWindow(bool install = true) {
         WNDCLASSA wc = {};
         wc.lpfnWndProc = NoticeWindowProc;
         wc.lpszClassName = "ClavtrapNotices";
         RegisterClassA(&wc);
-        window_ = CreateWindowA("ClavtrapNotices", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        window_ = CreateWindowA("ClavtrapNotices", "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                                nullptr, nullptr);
+        SetForegroundWindow(window_);
+        tt::Pump(100);
         noticeMessage = RegisterWindowMessageA("Clavtrap.dll");
         notices.clear();
-        EXPECT_TRUE(ClavtrapInstall(GetModuleHandleA(nullptr), window_, noticeMessage));
+        if (install) {
+            EXPECT_TRUE(Install());
+        }
     }
+    BOOL Install() { return ClavtrapInstall(GetModuleHandleA(nullptr), window_, noticeMessage); }
     ~HookedWindow() {
         ClavtrapRemove();
         DestroyWindow(window_);
@@ -55,21 +70,25 @@ public:
     HookedWindow(const HookedWindow &) = delete;
     HookedWindow &operator=(const HookedWindow &) = delete;
 
-    // Each pair: the key, and whether it is let go.
-    std::vector<Notice> Inject(const std::vector<std::pair<WORD, bool>> &keys) {
+    // Each pair: the key, and whether it is let go. With stallMs, this
+    // thread (the window's) does not answer for that long while they go.
+    std::vector<Notice> Inject(const std::vector<std::pair<WORD, bool>> &keys, DWORD stallMs = 0,
+                               DWORD *longestCall = nullptr) {
         notices.clear();
-        std::vector<INPUT> inputs;
+        Injection injection;
         for (const auto &k : keys) {
             INPUT in = {};
             in.type = INPUT_KEYBOARD;
             in.ki.wVk = k.first;
             in.ki.dwFlags = k.second ? KEYEVENTF_KEYUP : 0;
-            inputs.push_back(in);
+            injection.inputs.push_back(in);
         }
-        HANDLE thread = CreateThread(nullptr, 0, InjectKeys, &inputs, 0, nullptr);
-        tt::WaitUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 5000);
+        HANDLE thread = CreateThread(nullptr, 0, InjectKeys, &injection, 0, nullptr);
+        if (stallMs) Sleep(stallMs);
+        tt::WaitUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000);
         CloseHandle(thread);
         tt::Pump(200);
+        if (longestCall) *longestCall = injection.longestCall;
         return notices;
     }
 
@@ -110,4 +129,93 @@ TEST(Clavtrap, ADroppedHookComesBackAndAMissedReleaseLeavesNoModifierHeld) {
     }, 8000, 200));
     EXPECT_EQ(got[0].key, VK_F5);
     EXPECT_EQ(got[0].modifiers, 0);
+}
+
+TEST(Clavtrap, RightHandModifiersCountAsTheirOwn) {
+    HookedWindow hooked;
+    const std::vector<Notice> got = hooked.Inject({{VK_RSHIFT, false}, {VK_LEFT, false}, {VK_LEFT, true}, {VK_RSHIFT, true},
+                                                   {VK_RCONTROL, false}, {'1', false}, {'1', true}, {VK_RCONTROL, true},
+                                                   {VK_RMENU, false}, {VK_F2, false}, {VK_F2, true}, {VK_RMENU, true}});
+    ASSERT_EQ(got.size(), 12u);
+    EXPECT_EQ(got[1].modifiers, kModShift);
+    EXPECT_EQ(got[5].modifiers, kModCtrl);
+    EXPECT_EQ(got[9].modifiers, kModAlt);
+}
+
+TEST(Clavtrap, ModifiersHeldBeforeTheHookOrWhileItWasAwayCount) {
+    HookedWindow hooked(false);
+    {
+        tt::HeldXKey ctrl("Control_L", VK_CONTROL);
+        ASSERT_TRUE(hooked.Install());
+        const std::vector<Notice> got = hooked.Inject({{'1', false}, {'1', true}});
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_EQ(got[0].modifiers, kModCtrl);
+    }
+    // The hook is dropped; Shift goes down while it is away.
+    ASSERT_TRUE(UnhookWindowsHookEx(ClavtrapHook()));
+    tt::HeldXKey shift("Shift_R", VK_SHIFT);
+    std::vector<Notice> got;
+    ASSERT_TRUE(tt::WaitUntil([&] {
+        got = hooked.Inject({{VK_F5, false}, {VK_F5, true}});
+        return !got.empty();
+    }, 8000, 200));
+    EXPECT_EQ(got[0].key, VK_F5);
+    EXPECT_EQ(got[0].modifiers, kModShift);
+}
+
+TEST(Clavtrap, KeysAreNotHeldUpWhileTheWindowsThreadIsBusy) {
+    HookedWindow hooked;
+    DWORD longestCall = 0;
+    const std::vector<Notice> got =
+        hooked.Inject({{VK_F7, false}, {VK_F7, true}, {VK_F8, false}, {VK_F8, true}}, 1500, &longestCall);
+    EXPECT_LT(longestCall, 200u);
+    // The notices wait for the window, in order.
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0].key, VK_F7);
+    EXPECT_EQ(got[2].key, VK_F8);
+    EXPECT_TRUE(got[3].release);
+}
+
+namespace {
+
+std::vector<std::string> hookCalls;
+int setFailuresLeft = 0;
+
+HHOOK WINAPI RecordingSetHook(int type, HOOKPROC proc, HINSTANCE module, DWORD thread) {
+    if (setFailuresLeft > 0) {
+        --setFailuresLeft;
+        hookCalls.push_back("failed");
+        return nullptr;
+    }
+    hookCalls.push_back("set");
+    return SetWindowsHookExA(type, proc, module, thread);
+}
+
+BOOL WINAPI RecordingUnhook(HHOOK hook) {
+    hookCalls.push_back("unhook");
+    return UnhookWindowsHookEx(hook);
+}
+
+struct RecordedHookCalls {
+    explicit RecordedHookCalls(int failures) {
+        hookCalls.clear();
+        setFailuresLeft = failures;
+        g_clavtrapHookCalls = {RecordingSetHook, RecordingUnhook};
+    }
+    ~RecordedHookCalls() { g_clavtrapHookCalls = {SetWindowsHookExA, UnhookWindowsHookEx}; }
+};
+
+}  // namespace
+
+TEST(Clavtrap, AFailedInstallIsTriedAgainAndAReinstallHooksBeforeItUnhooks) {
+    RecordedHookCalls recorded(1);
+    HookedWindow hooked(false);
+    EXPECT_FALSE(hooked.Install());
+    ASSERT_TRUE(tt::WaitUntil([] { return ClavtrapHook() != nullptr; }, 5000));
+    EXPECT_EQ(hooked.Inject({{VK_F6, false}, {VK_F6, true}}).size(), 2u);
+
+    hookCalls.clear();
+    ASSERT_TRUE(UnhookWindowsHookEx(ClavtrapHook()));
+    ASSERT_TRUE(tt::WaitUntil([&] { return !hooked.Inject({{VK_F6, false}, {VK_F6, true}}).empty(); }, 8000, 200));
+    EXPECT_EQ(hookCalls, (std::vector<std::string>{"set", "unhook"}));
 }

@@ -1,4 +1,5 @@
 #include "test_support.h"
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <cstring>
 
@@ -185,6 +186,28 @@ void PressButton(HWND dialog, int id) {
 
 void Pump(DWORD ms) {
     WaitUntil([] { return false; }, ms);
+}
+
+bool StartUnix(const std::string &commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return false;
+    if (info.hThread) CloseHandle(info.hThread);
+    if (info.hProcess) CloseHandle(info.hProcess);
+    return true;
+}
+
+HeldXKey::HeldXKey(const char *sym, int vk) : keysym(sym), vk(vk) {
+    EXPECT_TRUE(StartUnix("/usr/bin/xdotool keydown " + keysym));
+    EXPECT_TRUE(WaitUntil([&] { return (GetAsyncKeyState(vk) & 0x8000) != 0; }, 5000))
+        << "xdotool (part of the test setup) holds " << keysym << " over a window of ours in front";
+}
+
+HeldXKey::~HeldXKey() {
+    StartUnix("/usr/bin/xdotool keyup " + keysym);
+    WaitUntil([&] { return (GetAsyncKeyState(vk) & 0x8000) == 0; }, 5000);
 }
 
 std::string ReadIni(const std::string &path, const char *section, const char *key, const char *fallback) {

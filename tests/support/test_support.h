@@ -96,3 +96,22 @@ namespace tt {
 // UTF-8 source text in the ANSI code page (932 here), as the programs see it.
 std::string Ansi(const char *utf8);
 }
+
+namespace tt {
+// Starts a program of the machine under Wine (a Unix path, as
+// "/usr/bin/xdotool keydown Control_L"). Wine gives no handle to wait on.
+bool StartUnix(const std::string &commandLine);
+// Holds a modifier key down at the X server's level (XTest), as a user's
+// hand does: Wine reads it back from X whenever one of its windows takes the
+// focus, where a key injected with SendInput alone would read as released.
+// keysym: "Control_L", "Shift_R", ...; vk: its key, read back until it is
+// down (and up again at the end).
+struct HeldXKey {
+    std::string keysym;
+    int vk;
+    HeldXKey(const char *sym, int vk);
+    ~HeldXKey();
+    HeldXKey(const HeldXKey &) = delete;
+    HeldXKey &operator=(const HeldXKey &) = delete;
+};
+}  // namespace tt
