@@ -1,10 +1,16 @@
 #include "dde_client.h"
 #include "list_redraw.h"
 
+DWORD g_ddeRetryMs = 1000;
+
 namespace {
 
 HCONV ddeConversation = nullptr;  // one per process
 HWND ddePartner = nullptr;        // the server's window of that conversation
+bool ddeServerAbsent = false;     // the last connect found no server of the service
+DWORD ddeLastAttempt = 0;         // GetTickCount at the end of that connect
+bool ddeRestart = false;          // the instance must start afresh before the next connect
+WNDPROC ddeClientProc = nullptr;  // DDEML's own procedure of its conversation windows
 
 constexpr DWORD kClientFlags = APPCMD_CLIENTONLY | APPCMD_FILTERINITS | CBF_FAIL_ALLSVRXACTIONS;
 static_assert(kClientFlags == 0x3F030, "client-only, filtered initiates, no server transactions");
@@ -19,10 +25,56 @@ void DropConversation() {
 // that ends without uninitialising says nothing to its clients.
 bool ConversationAlive() { return IsWindow(ddePartner) != FALSE; }
 
+// The acknowledgement of an execute hands back the command block, which the
+// client must free. Some DDEML versions (Wine's) keep it, one movable block
+// per command, until the process can allocate no more; after DDEML has taken
+// the acknowledgement, a block still allocated is freed here.
+LRESULT CALLBACK ConversationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WNDPROC original = ddeClientProc;
+    if (!original) return DefWindowProcA(window, message, wParam, lParam);
+    if (message != WM_DDE_ACK) return CallWindowProcA(original, window, message, wParam, lParam);
+    UINT_PTR status = 0;
+    UINT_PTR commands = 0;
+    UnpackDDElParam(WM_DDE_ACK, lParam, &status, &commands);
+    const LRESULT result = CallWindowProcA(original, window, message, wParam, lParam);
+    HGLOBAL block = reinterpret_cast<HGLOBAL>(commands);
+    if (block && GlobalFlags(block) != GMEM_INVALID_HANDLE) GlobalFree(block);
+    return result;
+}
+
 void NotePartner() {
     CONVINFO info = {};
     info.cb = sizeof info;
-    ddePartner = DdeQueryConvInfo(ddeConversation, QID_SYNC, &info) ? info.hwndPartner : nullptr;
+    if (!DdeQueryConvInfo(ddeConversation, QID_SYNC, &info)) return;
+    ddePartner = info.hwndPartner;
+    WNDPROC own = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(info.hwnd, GWLP_WNDPROC));
+    if (!own || own == ConversationWindowProc) return;
+    ddeClientProc = own;
+    SetWindowLongPtrA(info.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ConversationWindowProc));
+}
+
+// While no server of the service is known to be there, a connect (which asks
+// every top-level window, and waits for each that does not answer) is made
+// only when a server registers the service, or now and then for one that did
+// not announce itself.
+bool ConnectWorthTrying() { return !ddeServerAbsent || GetTickCount() - ddeLastAttempt >= g_ddeRetryMs; }
+
+// The partner went without a word that DDEML passed on: its conversation may
+// linger in the instance and spoil later connects. The instance starts
+// afresh, with the names it had (a changed setting still waits for the next
+// start of the program), and the service is worth a connect at once.
+void RestartInstance(HWND window, MapperState *state) {
+    char service[kTextSize] = "";
+    char topic[kTextSize] = "";
+    if (state->ddeService) DdeQueryStringA(state->ddeInstance, state->ddeService, service, sizeof service, CP_WINANSI);
+    if (state->ddeTopic) DdeQueryStringA(state->ddeInstance, state->ddeTopic, topic, sizeof topic, CP_WINANSI);
+    DdeClientDisconnect(window);
+    if (DdeInitializeA(&state->ddeInstance, DdeClientCallback, kClientFlags, 0) != DMLERR_NO_ERROR) {
+        state->ddeInstance = 0;
+        return;
+    }
+    if (*service) state->ddeService = DdeCreateStringHandleA(state->ddeInstance, service, CP_WINANSI);
+    if (*topic) state->ddeTopic = DdeCreateStringHandleA(state->ddeInstance, topic, CP_WINANSI);
 }
 
 }  // namespace
@@ -123,8 +175,10 @@ void DdeClientConnect(HWND window) {
     GetPrivateProfileStringA("DDE", "TopicName", "Command", topic, sizeof topic, state->iniPath);
     if (!state->ddeService) state->ddeService = DdeCreateStringHandleA(state->ddeInstance, service, CP_WINANSI);
     if (!state->ddeTopic) state->ddeTopic = DdeCreateStringHandleA(state->ddeInstance, topic, CP_WINANSI);
-    if (state->ddeService && state->ddeTopic && !ddeConversation) {
+    if (state->ddeService && state->ddeTopic && !ddeConversation && ConnectWorthTrying()) {
         ddeConversation = DdeConnect(state->ddeInstance, state->ddeService, state->ddeTopic, nullptr);
+        ddeServerAbsent = !ddeConversation;
+        ddeLastAttempt = GetTickCount();
         if (ddeConversation) NotePartner();
     }
 }
@@ -132,7 +186,8 @@ void DdeClientConnect(HWND window) {
 void DdeClientExecute(HWND window, const char *text) {
     MapperState *state = GetMapperState(window);
     if (!state || !text || !*text) return;
-    if (ddeConversation && !ConversationAlive()) DropConversation();
+    if (ddeConversation && !ConversationAlive()) ddeRestart = true;
+    if (ddeRestart) RestartInstance(window, state);
     if (!ddeConversation) DdeClientConnect(window);
     if (!ddeConversation) return;
     DdeClientTransaction(reinterpret_cast<LPBYTE>(const_cast<char *>(text)), lstrlenA(text) + 1, ddeConversation,
@@ -141,6 +196,8 @@ void DdeClientExecute(HWND window, const char *text) {
 
 void DdeClientDisconnect(HWND window) {
     MapperState *state = GetMapperState(window);
+    ddeServerAbsent = false;
+    ddeRestart = false;
     if (!state || !state->ddeInstance) return;
     DropConversation();
     if (state->ddeService) DdeFreeStringHandle(state->ddeInstance, state->ddeService);
@@ -152,16 +209,18 @@ void DdeClientDisconnect(HWND window) {
 
 HDDEDATA CALLBACK DdeClientCallback(UINT type, UINT, HCONV conversation, HSZ hsz1, HSZ, HDDEDATA, ULONG_PTR,
                                     ULONG_PTR) {
+    MapperState *state = GetMapperState(g_mapperWindow);
+    const bool ourService = hsz1 && state && state->ddeService && DdeCmpStringHandles(hsz1, state->ddeService) == 0;
     if (type == XTYP_DISCONNECT && conversation && conversation == ddeConversation) {
         DropConversation();
-    } else if (type == XTYP_UNREGISTER && ddeConversation) {
-        // A server that ends may never say XTYP_DISCONNECT; its service going
-        // away ends our conversation all the same. (Wine names no service
-        // here; then the conversation goes only when its server has gone.)
-        MapperState *state = GetMapperState(g_mapperWindow);
-        if (hsz1 ? state && state->ddeService && DdeCmpStringHandles(hsz1, state->ddeService) == 0
-                 : !ConversationAlive())
-            DropConversation();
+    } else if (type == XTYP_REGISTER && ourService) {
+        ddeServerAbsent = false;  // the next command connects
+    } else if (type == XTYP_UNREGISTER && ourService && ddeConversation) {
+        // A server that ends may never say XTYP_DISCONNECT (Wine's DDEML does
+        // not pass it on); its service going away, named in hsz1, ends our
+        // conversation all the same. The instance starts afresh before the
+        // next connect: it is not ended here, inside its own callback.
+        ddeRestart = true;
     }
     return nullptr;
 }

@@ -16,5 +16,8 @@ void DdeClientExecute(HWND window, const char *text);
 void DdeClientDisconnect(HWND window);
 HDDEDATA CALLBACK DdeClientCallback(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2,
                                     HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+// While no server of the service is there, a connect is tried when a server
+// registers the service, or at most once in this many ms (1000).
+extern DWORD g_ddeRetryMs;
 // The open conversation, or null.
 HCONV DdeClientConversation();

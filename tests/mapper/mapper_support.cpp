@@ -55,11 +55,14 @@ std::vector<SinkExecute> ReadSinkLog(const std::string &log) {
     return executes;
 }
 
-bool StartSink(tt::Program &sink, const std::string &service, const std::string &log) {
+bool StartSink(tt::Program &sink, const std::string &service, const std::string &log, bool registered) {
     DeleteFileA(log.c_str());
-    if (!tt::StartProcess(sink, "\"" + tt::TestsDir() + "\\dde_sink.exe\" " + service + " \"" + log + "\""))
+    if (!tt::StartProcess(sink, "\"" + tt::TestsDir() + "\\dde_sink.exe\" " + service + " \"" + log + "\"" +
+                                    (registered ? "" : " raw")))
         return false;
-    return tt::WaitUntil([&] { return tt::FileExists(log); }, 10000);
+    if (!tt::WaitUntil([&] { return tt::FileExists(log); }, 10000)) return false;
+    tt::Pump(50);  // the service's registration, posted to every DDE instance, is taken in
+    return true;
 }
 
 std::string MapperWindow::SettingsPath() {

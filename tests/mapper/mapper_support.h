@@ -22,8 +22,11 @@ struct SinkExecute {
     std::string bytes;
 };
 std::vector<SinkExecute> ReadSinkLog(const std::string &log);
-// Starts tests/dde_sink.exe for the service and waits until it serves.
-bool StartSink(tt::Program &sink, const std::string &service, const std::string &log);
+// Starts tests/dde_sink.exe for the service and waits until it serves and
+// this thread has heard it register.
+// Unregistered, it serves the plain DDE messages without DDEML, and announces
+// neither its start nor its end.
+bool StartSink(tt::Program &sink, const std::string &service, const std::string &log, bool registered = true);
 
 // The real main window of a mapper, created in this process as the program
 // does; the settings file beside the test program is removed first unless kept.

@@ -28,6 +28,59 @@ void FreshSettingsFor(const char *service) {
     UseService(service);
 }
 
+// A top-level window whose thread stops answering for a while, as a busy
+// program's does.
+class HungWindow {
+public:
+    HungWindow() : hang_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+        tt::WaitUntil([&] { return window_ != nullptr; }, 5000);
+    }
+    ~HungWindow() {
+        SetEvent(hang_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        CloseHandle(hang_);
+    }
+    HungWindow(const HungWindow &) = delete;
+    HungWindow &operator=(const HungWindow &) = delete;
+    void Hang(DWORD ms) {
+        hangMs_ = ms;
+        SetEvent(hang_);
+    }
+
+private:
+    static DWORD WINAPI Run(LPVOID param) {
+        HungWindow *self = static_cast<HungWindow *>(param);
+        HWND window = CreateWindowA("STATIC", "hung", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        self->window_ = window;
+        while (MsgWaitForMultipleObjects(1, &self->hang_, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        }
+        Sleep(self->hangMs_);
+        DestroyWindow(window);
+        return 0;
+    }
+    HANDLE hang_;
+    HANDLE thread_;
+    volatile HWND window_ = nullptr;
+    DWORD hangMs_ = 0;
+};
+
+// Live movable memory blocks are counted by the process; this is how many
+// more it can have.
+size_t MovableBlocksLeft() {
+    std::vector<HGLOBAL> blocks;
+    while (blocks.size() < 300000) {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 1);
+        if (!block) break;
+        blocks.push_back(block);
+    }
+    for (HGLOBAL block : blocks) GlobalFree(block);
+    return blocks.size();
+}
+
 }  // namespace
 
 TEST(MapperFrame, RecordArrayGrowsByTenBeforeItFills) {
@@ -155,9 +208,12 @@ TEST(MapperDde, CommandsArriveWholeWithoutWaitingForTheServer) {
     tt::Program sink;
     ASSERT_TRUE(mt::StartSink(sink, "Sink", log));
     const std::string longest(259, 'c');
+    const DWORD start = GetTickCount();
     DdeClientExecute(w.window(), "[Stall]");
     DdeClientExecute(w.window(), longest.c_str());
-    // Both calls returned while the server still sleeps in the first.
+    // Both calls returned at once, while the server still sleeps in the
+    // first: neither waited for its answer.
+    EXPECT_LT(GetTickCount() - start, 100u);
     EXPECT_LE(mt::ReadSinkLog(log).size(), 1u);
     ASSERT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 2; }, 10000));
     const std::vector<mt::SinkExecute> got = mt::ReadSinkLog(log);
@@ -177,4 +233,70 @@ TEST(MapperDde, CommandsArriveWholeWithoutWaitingForTheServer) {
     EXPECT_EQ(mt::ReadSinkLog(log)[0].bytes, std::string("[Top()]", 8));
     DdeClientExecute(w.window(), "[Quit]");
     EXPECT_EQ(again.WaitExit(5000), 0);
+}
+
+TEST(MapperDde, WithNoServerAHungWindowCostsNothingAndARegistrationIsHeard) {
+    FreshSettingsFor("Sink");
+    HungWindow hung;
+    const DWORD retry = g_ddeRetryMs;
+    g_ddeRetryMs = 60000;  // only the service's registration may bring a connect
+    {
+        mt::MapperWindow w(&kPadwigProgram, true);
+        EXPECT_EQ(DdeClientConversation(), nullptr);
+        hung.Hang(1500);
+        const DWORD start = GetTickCount();
+        for (int i = 0; i < 20; ++i) DdeClientExecute(w.window(), "[Play()]");
+        EXPECT_LT(GetTickCount() - start, 100u);
+        tt::Pump(1600);  // the hung window answers again
+
+        tt::TempDir dir;
+        const std::string log = dir.File("sink.log");
+        tt::Program sink;
+        ASSERT_TRUE(mt::StartSink(sink, "Sink", log));
+        tt::Pump(100);
+        DdeClientExecute(w.window(), "[Top()]");
+        EXPECT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 1; }, 5000));
+        DdeClientExecute(w.window(), "[Quit]");
+        EXPECT_EQ(sink.WaitExit(5000), 0);
+    }
+    g_ddeRetryMs = retry;
+}
+
+TEST(MapperDde, AServerThatNeverRegistersIsFoundAgainAfterItQuits) {
+    FreshSettingsFor("Sink");
+    mt::MapperWindow w(&kPadwigProgram, true);
+    tt::TempDir dir;
+    const std::string log = dir.File("sink.log");
+    for (int run = 0; run < 2; ++run) {
+        tt::Program sink;
+        ASSERT_TRUE(mt::StartSink(sink, "Sink", log, false));
+        // Nothing announces it: the mapper's slow retry finds it.
+        EXPECT_TRUE(tt::WaitUntil([&] {
+            DdeClientExecute(w.window(), "[Top()]");
+            return !mt::ReadSinkLog(log).empty();
+        }, 5000, 250)) << "run " << run;
+        DdeClientExecute(w.window(), "[Quit]");
+        EXPECT_EQ(sink.WaitExit(5000), 0);
+    }
+}
+
+TEST(MapperDde, CommandsLeaveNothingBehindInTheClient) {
+    FreshSettingsFor("Sink");
+    mt::MapperWindow w(&kPadwigProgram, true);
+    tt::TempDir dir;
+    const std::string log = dir.File("sink.log");
+    tt::Program sink;
+    ASSERT_TRUE(mt::StartSink(sink, "Sink", log));
+    DdeClientExecute(w.window(), "[Top()]");
+    ASSERT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 1; }, 5000));
+    // Every execute's acknowledgement has come back: the client holds no
+    // memory block for any of them.
+    tt::Pump(300);
+    const size_t before = MovableBlocksLeft();
+    for (int i = 0; i < 300; ++i) DdeClientExecute(w.window(), "[Zero()]");
+    ASSERT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 301; }, 20000));
+    tt::Pump(300);
+    EXPECT_GE(MovableBlocksLeft() + 10, before);
+    DdeClientExecute(w.window(), "[Quit]");
+    EXPECT_EQ(sink.WaitExit(5000), 0);
 }

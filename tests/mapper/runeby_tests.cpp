@@ -94,13 +94,14 @@ TEST(Runeby, KeyCatalogueInListOrder) {
 }
 
 TEST(Runeby, MapValuesAreReadByPositionAndLaterOnesWin) {
-    WriteSinkSettings("01=004,065,01\r\n02=008,049,1\r\n03=008,049,01\r\n04=008,049,02\r\n05=024,049,02\r\n"
+    WriteSinkSettings("01=004,065,01\r\n02=008,051,5\r\n03=008,049,01\r\n04=008,049,02\r\n05=024,049,02\r\n"
                       "06=040,050,01\r\n07=008,051,09\r\n08=009,052,01\r\n",
                       8);
     mt::MapperWindow w(&kRunebyProgram, true);
     RunebyState *state = GetRunebyState(w.window());
     // Bound: Ctrl+1 -> 02 (the later value), Ctrl+Alt+1 -> 02. Skipped:
-    // Shift+A (not offered), nine characters, flags 40 and 9 (no such entry),
+    // Shift+A (not offered), nine characters (read by position, "008,051,5"
+    // would bind Ctrl+3 to 02), flags 40 and 9 (no such entry),
     // command 9 (not below the three-entry list's count of 4).
     ASSERT_EQ(state->activeBindings.count, 2);
     EXPECT_STREQ(KeyAt(state->activeBindings, 0)->name, "Ctrl+1");
