@@ -15,6 +15,20 @@ constexpr struct {
     {VK_DOWN, "\x81\xAB"},   // down
 };
 
+// The keyboard's media keys, offered without modifiers after F15.
+constexpr struct {
+    WORD code;
+    const char *name;
+} kMediaKeys[] = {
+    {VK_MEDIA_PLAY_PAUSE, "Play/Pause"},
+    {VK_MEDIA_STOP, "Stop"},
+    {VK_MEDIA_NEXT_TRACK, "Next Track"},
+    {VK_MEDIA_PREV_TRACK, "Prev Track"},
+};
+static_assert(VK_MEDIA_PLAY_PAUSE == 0xB3 && VK_MEDIA_STOP == 0xB2 && VK_MEDIA_NEXT_TRACK == 0xB0 &&
+                  VK_MEDIA_PREV_TRACK == 0xB1,
+              "media key codes as saved");
+
 }  // namespace
 
 BOOL AddKeyEntry(RecordArray *list, WORD modifiers, WORD keyCode, const char *keyName) {
@@ -51,6 +65,9 @@ void BuildKeyLists(HWND window) {
         for (int f = 1; f <= 15; ++f) {
             wsprintfA(name, "F%d", f);
             AddKeyEntry(list, flags, static_cast<WORD>(VK_F1 + f - 1), name);
+        }
+        if (i == 0) {
+            for (const auto &media : kMediaKeys) AddKeyEntry(list, flags, media.code, media.name);
         }
     }
 }

@@ -7,7 +7,7 @@ constexpr WORD KEYMOD_SHIFT = 4;
 constexpr WORD KEYMOD_CTRL = 8;
 constexpr WORD KEYMOD_ALT = 16;
 constexpr int kModifierCombinations = 8;  // index bits: 1 Shift, 2 Ctrl, 4 Alt; flags = index * 4
-constexpr int kKeyEntryTotal = 364;       // every key of every combination
+constexpr int kKeyEntryTotal = 368;       // every key of every combination
 
 struct KeyEntry {
     WORD modifiers;

@@ -60,7 +60,7 @@ protected:
 TEST(Runeby, KeyCatalogueInListOrder) {
     mt::MapperWindow w(&kRunebyProgram);
     RunebyState *state = GetRunebyState(w.window());
-    const int sizes[kModifierCombinations] = {15, 19, 55, 55, 55, 55, 55, 55};
+    const int sizes[kModifierCombinations] = {19, 19, 55, 55, 55, 55, 55, 55};
     int total = 0;
     for (int i = 0; i < kModifierCombinations; ++i) {
         EXPECT_EQ(state->keyLists[i].count, sizes[i]);
@@ -76,7 +76,9 @@ TEST(Runeby, KeyCatalogueInListOrder) {
     // The list box follows the modifier boxes; both selections go.
     HWND window = w.window();
     EXPECT_EQ(mt::ListLines(window, IDC_KEYLIST).front(), "F1");
-    EXPECT_EQ(mt::ListLines(window, IDC_KEYLIST).size(), 15u);
+    EXPECT_EQ(mt::ListLines(window, IDC_KEYLIST).size(), 19u);
+    EXPECT_EQ(mt::ListLines(window, IDC_KEYLIST)[15], "Play/Pause");
+    EXPECT_EQ(KeyAt(state->keyLists[0], 18)->keyCode, VK_MEDIA_PREV_TRACK);
     Select(window, IDC_KEYLIST, 2);
     SendDlgItemMessageA(window, IDC_SHIFT, BM_SETCHECK, BST_CHECKED, 0);
     Click(window, IDC_SHIFT);
@@ -127,11 +129,12 @@ TEST(Runeby, EverySavedBindingIsReadBack) {
             for (int i = 0; i < list.count; ++i) KeyAt(list, i)->command = 1 + i % 10;
         Click(w.window(), IDC_SAVE);
     }
-    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "Count"), "364");
-    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "364"), "028,126,05");
+    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "Count"), "368");
+    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "16"), "000,179,06");  // Play/Pause
+    EXPECT_EQ(tt::ReadIni(Settings(), "Map", "368"), "028,126,05");
     mt::MapperWindow w(&kRunebyProgram, true);
     EXPECT_EQ(GetRunebyState(w.window())->activeBindings.count, kKeyEntryTotal);
-    EXPECT_EQ(KeyAt(GetRunebyState(w.window())->activeBindings, 363)->command, 5);
+    EXPECT_EQ(KeyAt(GetRunebyState(w.window())->activeBindings, 367)->command, 5);
 }
 
 TEST_F(RunebySink, DispatchSendsPressesOfAppliedBindingsOnly) {
@@ -221,6 +224,25 @@ TEST_F(RunebyWithPlayer, BoundKeysDriveThePlayerStartedAfterTheMapper) {
     tt::Pump(500);
     EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
     Chord(VK_CONTROL, '2');
+    EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PAUSE); }, 5000));
+    EXPECT_TRUE(mapper.Close());
+}
+
+TEST_F(RunebyWithPlayer, TheMediaPlayPauseKeyPlaysAndPausesThePlayer) {
+    const std::string mapperExe = tt::Stage(dir, "Runeby.exe", "Runeby.exe");
+    tt::Stage(dir, "Clavtrap.dll", "Clavtrap.dll");
+    tt::WriteFileBytes(dir.File("Runeby.ini"),
+                       "[Runeby]\r\nVersion=2.3(32)\r\n[Command]\r\nCount=1\r\n01=[PlayPause()]\r\n"
+                       "[Map]\r\nCount=1\r\n01=000,179,01\r\n");
+    tt::Program mapper;
+    ASSERT_TRUE(tt::Start(mapper, mapperExe, "", "RunebyWndClass"));
+    StartPlayer();
+    const std::string wave = dir.File("tone.wav");
+    tt::WriteWave(wave, 20000);
+    ASSERT_EQ(Exec("[Open(" + wave + ")]"), DdeOutcome::Done);
+    Keys({{VK_MEDIA_PLAY_PAUSE, false}, {VK_MEDIA_PLAY_PAUSE, true}});
+    EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PLAY); }, 5000));
+    Keys({{VK_MEDIA_PLAY_PAUSE, false}, {VK_MEDIA_PLAY_PAUSE, true}});
     EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PAUSE); }, 5000));
     EXPECT_TRUE(mapper.Close());
 }
