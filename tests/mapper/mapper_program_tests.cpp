@@ -77,11 +77,15 @@ TEST_P(MapperProgramTest, FirstRunWritesTheDefaultsAndShowsTheCommandList) {
     tt::PressButton(mapper.window, IDC_CLOSE);
     EXPECT_EQ(mapper.WaitExit(10000), 0);
     EXPECT_EQ(tt::ReadFileText(IniOf(exe)), m.firstRunIni);
-    // A second run finds "Version" and writes nothing new.
+    // A second run finds "Version" and writes nothing new: a command edited
+    // by hand stays as it is.
+    tt::WriteIni(IniOf(exe), "Command", "01", "[Zero()]");
     tt::Program again;
     ASSERT_TRUE(tt::Start(again, exe, "", m.windowClass));
     EXPECT_TRUE(again.Close());
-    EXPECT_EQ(tt::ReadFileText(IniOf(exe)), m.firstRunIni);
+    std::string edited = m.firstRunIni;
+    edited.replace(edited.find("01=[Play()]"), 11, "01=[Zero()]");
+    EXPECT_EQ(tt::ReadFileText(IniOf(exe)), edited);
 }
 
 TEST_P(MapperProgramTest, SecondStartBringsTheFirstBackFromTheTray) {

@@ -160,11 +160,27 @@ TEST(MapperFrame, TrayComesAndGoesAndSurvivesTheShellLosingTheIcon) {
     ASSERT_FALSE(mt::TrayIconShown(window, 2));
     SendMessageA(window, state->taskbarCreatedMessage, 0, 0);
     EXPECT_TRUE(mt::TrayIconShown(window, 2));
+    // Lost without a word, it is back within the 3 s refresh.
+    Shell_NotifyIconA(NIM_DELETE, &gone);
+    EXPECT_TRUE(tt::WaitUntil([&] { return mt::TrayIconShown(window, 2); }, 4500, 100));
     // A double click on the icon takes the window out.
     SendMessageA(window, 0x8020, 2, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(tt::WaitUntil([&] { return state->inTray == 0; }, 3000));
     EXPECT_EQ(state->trayTimer, 0u);
     EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(mt::TrayIconShown(window, 2));
+}
+
+TEST(MapperFrame, TheTrayMenusCloseEndsTheWindowStoringTheToggledIcon2Tray) {
+    DeleteFileA(mt::MapperWindow::SettingsPath().c_str());
+    mt::MapperWindow w(&kPadwigProgram);
+    HWND window = w.window();
+    EXPECT_EQ(tt::ReadIni(mt::MapperWindow::SettingsPath(), "Padwig", "Icon2Tray"), "");
+    SendMessageA(window, WM_SYSCOMMAND, IDM_SYS_ICON2TRAY, 0);
+    SendMessageA(window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
+    SendMessageA(window, WM_COMMAND, IDM_TRAY_EXIT, 0);
+    EXPECT_TRUE(tt::WaitUntil([&] { return !IsWindow(window); }, 3000));
+    EXPECT_EQ(tt::ReadIni(mt::MapperWindow::SettingsPath(), "Padwig", "Icon2Tray"), "1");
     EXPECT_FALSE(mt::TrayIconShown(window, 2));
 }
 
@@ -191,6 +207,7 @@ TEST(MapperDde, ReachesAPlayerStartedLaterAndAgainAfterItRestarts) {
         tt::Program player;
         ASSERT_TRUE(tt::Start(player, exe, ""));
         EXPECT_EQ(length(), 0);
+        tt::Pump(50);  // the player's registration, posted to every DDE instance, is taken in
         DdeClientExecute(w.window(), open.c_str());
         EXPECT_TRUE(tt::WaitUntil([&] { return length() >= 2900; }, 5000)) << "run " << run;
         // The first player ends without a word to its clients.

@@ -2,6 +2,7 @@
 // through our hook library reaching the real player.
 #include "mapper_support.h"
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <mmsystem.h>
 #include "common/dde_client.h"
 #include "key_lists.h"
@@ -199,6 +200,56 @@ void Keys(std::initializer_list<std::pair<WORD, bool>> keys) {
 void Chord(WORD modifier, WORD key) { Keys({{modifier, false}, {key, false}, {key, true}, {modifier, true}}); }
 
 }  // namespace
+
+TEST_F(RunebySink, StartsCentredConnectedWithItsTipsAndLetsAllGoAtClose) {
+    WriteSinkSettings("", 0);
+    {
+        mt::MapperWindow w(&kRunebyProgram, true);
+        HWND window = w.window();
+        EXPECT_NE(DdeClientConversation(), nullptr);  // connected before any command
+        RECT r;
+        GetWindowRect(window, &r);
+        EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) / 2 - (r.right - r.left) / 2);
+        EXPECT_EQ(r.top, GetSystemMetrics(SM_CYSCREEN) / 2 - (r.bottom - r.top) / 2);
+        RunebyState *state = GetRunebyState(window);
+        ASSERT_TRUE(tt::WaitUntil([&] { return state->tooltip != nullptr; }, 3000));
+        for (const auto &tip : {std::make_pair(IDC_SAVE, "設定内容を保存します。"),
+                                std::make_pair(IDC_KEYLIST, "コマンドを割り当てるキーを選択します。")}) {
+            char text[256] = "";
+            TOOLINFOA tool = {};
+            tool.cbSize = TTTOOLINFOA_V1_SIZE;
+            tool.hwnd = window;
+            tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window, tip.first));
+            tool.lpszText = text;
+            SendMessageA(state->tooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+            EXPECT_EQ(std::string(text), tt::Ansi(tip.second));
+        }
+        EXPECT_NE(GetModuleHandleA("Clavtrap.dll"), nullptr);
+    }
+    // The conversation and the hook library are gone, the hook with them:
+    // keys pressed now reach no freed code.
+    EXPECT_EQ(DdeClientConversation(), nullptr);
+    EXPECT_EQ(GetModuleHandleA("Clavtrap.dll"), nullptr);
+    Keys({{VK_F9, false}, {VK_F9, true}});
+    tt::Pump(1200);  // past the library's watchdog
+    // The topic is the file's: the sink serves none other.
+    WritePrivateProfileStringA("DDE", "TopicName", "Elsewhere", Settings().c_str());
+    mt::MapperWindow w(&kRunebyProgram, true);
+    EXPECT_EQ(DdeClientConversation(), nullptr);
+}
+
+TEST_F(RunebySink, AKeyBoundToAnEmptyCommandSendsNothing) {
+    // Command 03 is within the count but has no text.
+    WriteSinkSettings("01=008,051,03\r\n02=008,049,01\r\n", 2);
+    mt::MapperWindow w(&kRunebyProgram, true);
+    ASSERT_EQ(GetRunebyState(w.window())->activeBindings.count, 2);
+    Press(w.window(), '3', KEYMOD_CTRL);
+    Press(w.window(), '1', KEYMOD_CTRL);
+    ASSERT_TRUE(tt::WaitUntil([&] { return !Received(log).empty(); }, 5000));
+    tt::Pump(300);
+    EXPECT_EQ(Received(log), std::vector<std::string>{"[Play()]"});
+}
+
 
 // A real key press anywhere: our hook library sees it, Runeby finds the
 // binding and the real player acts on the command.
