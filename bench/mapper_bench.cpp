@@ -4,6 +4,9 @@
 //   mapper_bench keys LOG N       SendInput of Ctrl+1 to arrival, through a running Runeby
 //   mapper_bench barekeys LOG N   SendInput of Ctrl+1 to a bare hook in another process (LOG is its file)
 //   mapper_bench pad LOG N        a scripted button edge to arrival, through Padwig in this process
+//   mapper_bench sendinput LABEL N [CLASS]
+//                                 how long each SendInput of F13 takes; with CLASS, the window of
+//                                 that class is asked to save (its 保存 button) before each press
 #include <windows.h>
 #include <ddeml.h>
 #include <algorithm>
@@ -223,6 +226,24 @@ int Pad(const char *log, int n) {
     return 0;
 }
 
+// The keyboard's wait: each SendInput returns once every low-level hook has
+// taken the key.
+int SendInputCalls(const char *label, int n, const char *busyClass) {
+    HWND busy = busyClass ? FindWindowA(busyClass, nullptr) : nullptr;
+    if (busyClass && !busy) return 2;
+    std::vector<double> ms;
+    for (int i = 0; i < n; ++i) {
+        if (busy) PostMessageA(busy, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), 0);
+        Sleep(busy ? 2 : 10);  // the save under way
+        const long long t0 = NowMicroseconds();
+        Send(VK_F13, false);
+        ms.push_back((NowMicroseconds() - t0) / 1000.0);
+        Send(VK_F13, true);
+    }
+    Report(label, ms);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -238,5 +259,6 @@ int main(int argc, char **argv) {
     }
     if (verb == "barekeys") return BareKeys(argv[2], n);
     if (verb == "pad") return Pad(argv[2], n);
+    if (verb == "sendinput") return SendInputCalls(argv[2], n, argc > 4 ? argv[4] : nullptr);
     return 3;
 }

@@ -53,6 +53,24 @@ sleep 1
 "$WINE64" "$b/mapper_bench.exe" barekeys "$(w "$work/bare.log")" 1000 2>/dev/null | tr -d '\r'
 wait
 
+echo "== the keyboard's wait: each SendInput call, with no hook, with Runeby idle, and with Runeby's window saving 364 bindings"
+"$WINE64" "$b/mapper_bench.exe" sendinput "SendInput, no hook" 300 2>/dev/null | tr -d '\r'
+{ printf '[Runeby]\r\nVersion=2.3(32)\r\n[DDE]\r\nServiceName=Nobody\r\nTopicName=Command\r\n[Command]\r\nCount=1\r\n01=[Play()]\r\n[Map]\r\n'
+  n=0
+  for m in 0 4 8 12 16 20 24 28; do
+    keys="112 113 114 115 116 117 118 119 120 121 122 123 124 125 126"
+    [ $m -ge 4 ] && keys="37 38 39 40 $keys"
+    [ $m -ge 8 ] && keys="$(seq -s ' ' 48 57) $(seq -s ' ' 65 90) $keys"
+    for k in $keys; do n=$((n + 1)); printf '%02d=%03d,%03d,01\r\n' $n $m $k; done
+  done
+  printf 'Count=%d\r\n' $n; } >"$work/Runeby.ini"
+"$WINE64" "$work/Runeby.exe" >/dev/null 2>&1 &
+sleep 2
+"$WINE64" "$b/mapper_bench.exe" sendinput "SendInput, Runeby idle" 300 2>/dev/null | tr -d '\r'
+"$WINE64" "$b/mapper_bench.exe" sendinput "SendInput, Runeby saving" 300 RunebyWndClass 2>/dev/null | tr -d '\r'
+"$WINE64" "$bin/WinPost.exe" RunebyWndClass 0x10 0 0 >/dev/null 2>&1
+wait
+
 echo "== joystick button edge to arrival through Padwig (scripted joystick, 500 edges)"
 sink "$work/pad.log"
 "$WINE64" "$b/mapper_bench.exe" pad "$(w "$work/pad.log")" 500 2>/dev/null | tr -d '\r'

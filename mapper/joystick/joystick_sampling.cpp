@@ -25,6 +25,63 @@ void CountJoysticks(HWND window) {
     state->joystickCount = static_cast<int>(count);
 }
 
+namespace {
+
+// Kills the running event and starts one at the given pace: every 10 ms
+// with the timer's resolution raised, or every second to ask the joysticks
+// that do not answer. With TIME_KILL_SYNCHRONOUS no callback of the old event
+// begins after the kill; one that began before is waited for.
+void SetSamplePace(HWND window, PadwigState *state, UINT period) {
+    if (state->sampleEventId) {
+        g_joystickApi.timeKillEvent(state->sampleEventId);
+        state->sampleEventId = 0;
+        while (InterlockedCompareExchange(&samplesInside, 0, 0) != 0) Sleep(1);
+    }
+    const bool fast = period == kSampleMs;
+    if (fast && !state->timerResolution) {
+        state->timerResolution = state->sampleResolution;
+        g_joystickApi.timeBeginPeriod(state->timerResolution);
+    } else if (!fast && state->timerResolution) {
+        g_joystickApi.timeEndPeriod(state->timerResolution);
+        state->timerResolution = 0;
+    }
+    state->samplePeriod = period;
+    state->sampleEventId = g_joystickApi.timeSetEvent(period, fast ? state->sampleResolution : kProbeMs / 10,
+                                                      SampleTimerCallback, reinterpret_cast<DWORD_PTR>(window),
+                                                      kSampleFlags);
+}
+
+// The changes from the settled word to `buttons` go into the joystick's
+// queue, lowest button first; any that do not fit stay unsettled and are
+// seen again at the next pass.
+void SettleButtons(PadwigState *state, int j, DWORD buttons) {
+    EdgeQueue &queue = state->edgeQueues[j];
+    DWORD settled = state->stableButtons[j];
+    const DWORD changed = settled ^ buttons;
+    for (int k = 0; k < kButtonMax && (changed >> k); ++k) {
+        const DWORD bit = 1u << k;
+        if (!(changed & bit)) continue;
+        const ULONG added = static_cast<ULONG>(queue.added);
+        if (added - static_cast<ULONG>(queue.taken) >= kEdgeQueueSize) break;
+        queue.edges[added % kEdgeQueueSize] = static_cast<BYTE>(k | ((buttons & bit) ? kEdgePress : 0));
+        InterlockedIncrement(&queue.added);
+        settled ^= bit;
+    }
+    state->stableButtons[j] = settled;
+}
+
+const ButtonBinding *ActiveBinding(const PadwigState *state, int joystick, int button) {
+    const RecordArray &bindings = state->activeBindings;
+    for (int i = 0; i < bindings.count; ++i) {
+        const ButtonBinding *binding = BindingAt(bindings, i);
+        if (static_cast<int>(binding->joystick) == joystick && static_cast<int>(binding->button) == button)
+            return binding;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void StartSampling(HWND window) {
     PadwigState *state = GetPadwigState(window);
     if (!state) return;
@@ -33,18 +90,21 @@ void StartSampling(HWND window) {
         state->lastSample[j] = 0;
         state->stableButtons[j] = 0;
         state->handledButtons[j] = 0;
+        state->edgeQueues[j].added = state->edgeQueues[j].taken = 0;
+        state->answering[j] = false;
+        state->failedSamples[j] = 0;
+        state->nextProbe[j] = g_joystickApi.getTickCount();  // every joystick is asked at the first pass
     }
+    state->answeringCount = 0;
+    state->timerResolution = 0;
+    state->sampleEventId = 0;
     TIMECAPS caps = {};
     if (g_joystickApi.timeGetDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) {
-        state->timerResolution = 0;
-        state->sampleEventId = 0;
+        state->sampleResolution = 0;  // nothing is sampled for the window's life
     } else {
-        const UINT resolution = caps.wPeriodMin <= kSampleMs && kSampleMs <= caps.wPeriodMax ? kSampleMs
-                                                                                             : caps.wPeriodMin;
-        state->timerResolution = resolution;
-        g_joystickApi.timeBeginPeriod(resolution);
-        state->sampleEventId = g_joystickApi.timeSetEvent(kSampleMs, resolution, SampleTimerCallback,
-                                                          reinterpret_cast<DWORD_PTR>(window), TIME_PERIODIC);
+        state->sampleResolution =
+            caps.wPeriodMin <= kSampleMs && kSampleMs <= caps.wPeriodMax ? kSampleMs : caps.wPeriodMin;
+        SetSamplePace(window, state, kSampleMs);
     }
     state->lastStatusTick = 0;
 }
@@ -57,15 +117,34 @@ void CALLBACK SampleTimerCallback(UINT eventId, UINT, DWORD_PTR user, DWORD_PTR,
 }
 
 void SampleJoysticks(PadwigState *state) {
+    const DWORD now = g_joystickApi.getTickCount();
+    const bool probing = state->samplePeriod != kSampleMs;  // the once-a-second pass: ask every one
+    LONG answering = 0;
     for (int j = 0; j < state->joystickCount; ++j) {
+        if (!state->answering[j] && !probing && static_cast<LONG>(now - state->nextProbe[j]) < 0) continue;
         JOYINFOEX info = {};
         info.dwSize = sizeof info;
         info.dwFlags = JOY_RETURNBUTTONS;
-        if (g_joystickApi.joyGetPosEx(static_cast<UINT>(j), &info) != JOYERR_NOERROR) continue;
+        if (g_joystickApi.joyGetPosEx(static_cast<UINT>(j), &info) != JOYERR_NOERROR) {
+            // One failed call keeps the words; a run of them is an unplug,
+            // which lets go of every button held.
+            if (state->answering[j] && ++state->failedSamples[j] >= kUnplugSamples) {
+                state->answering[j] = false;
+                SettleButtons(state, j, 0);
+                state->lastSample[j] = 0;
+            }
+            if (state->answering[j]) ++answering;
+            else state->nextProbe[j] = now + kProbeMs;
+            continue;
+        }
+        state->answering[j] = true;
+        state->failedSamples[j] = 0;
+        ++answering;
         const DWORD buttons = info.dwButtons;
-        if (buttons == state->lastSample[j]) state->stableButtons[j] = buttons;
+        if (buttons == state->lastSample[j]) SettleButtons(state, j, buttons);
         state->lastSample[j] = buttons;
     }
+    InterlockedExchange(&state->answeringCount, answering);
 }
 
 BOOL OnPollTimer(HWND window, UINT_PTR id) {
@@ -74,6 +153,10 @@ BOOL OnPollTimer(HWND window, UINT_PTR id) {
     if (id == state->pollTimerId) {
         DispatchButtonChanges(window);
         RefreshJoystickStatus(window);
+        if (state->sampleResolution) {
+            const UINT pace = InterlockedCompareExchange(&state->answeringCount, 0, 0) ? kSampleMs : kProbeMs;
+            if (pace != state->samplePeriod) SetSamplePace(window, state, pace);
+        }
         return TRUE;
     }
     return FALSE;  // the tray timer is the frame's
@@ -83,19 +166,23 @@ void DispatchButtonChanges(HWND window) {
     PadwigState *state = GetPadwigState(window);
     if (!state) return;
     for (int j = 0; j < state->joystickCount; ++j) {
-        const DWORD settled = state->stableButtons[j];
-        if (settled == state->handledButtons[j]) continue;
-        const DWORD changed = settled ^ state->handledButtons[j];
-        const RecordArray &bindings = state->activeBindings;
-        for (int i = 0; i < bindings.count; ++i) {
-            const ButtonBinding *binding = BindingAt(bindings, i);
-            const DWORD bit = 1u << (binding->button & 31);
-            if (static_cast<int>(binding->joystick) != j || !(changed & bit)) continue;
-            const int command = (settled & bit) ? binding->pressCommand : binding->releaseCommand;
-            if (const char *text = CommandText(window, command)) DdeClientExecute(window, text);
-            break;  // one command per joystick and tick
+        EdgeQueue &queue = state->edgeQueues[j];
+        // Edges in the order they happened; the first that sends a command
+        // ends this joystick's turn, and the rest wait for the next tick.
+        while (queue.taken != queue.added) {
+            const BYTE edge = queue.edges[static_cast<ULONG>(queue.taken) % kEdgeQueueSize];
+            InterlockedIncrement(&queue.taken);
+            const int button = edge & 31;
+            const bool press = (edge & kEdgePress) != 0;
+            if (press) state->handledButtons[j] |= 1u << button;
+            else state->handledButtons[j] &= ~(1u << button);
+            const ButtonBinding *binding = ActiveBinding(state, j, button);
+            const char *text = binding ? CommandText(window, press ? binding->pressCommand : binding->releaseCommand)
+                                       : nullptr;
+            if (!text) continue;
+            DdeClientExecute(window, text);
+            break;
         }
-        state->handledButtons[j] = settled;
     }
 }
 
@@ -133,4 +220,5 @@ void StopSampling(HWND window) {
     // A pass that began before the event ended may still run on the record.
     while (InterlockedCompareExchange(&samplesInside, 0, 0) != 0) Sleep(1);
     if (state->timerResolution) g_joystickApi.timeEndPeriod(state->timerResolution);
+    state->timerResolution = 0;
 }

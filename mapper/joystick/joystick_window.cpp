@@ -78,7 +78,9 @@ BOOL OnJoystickCommand(HWND window, int code, int id, HWND) {
     if (!state) return FALSE;
     switch (id) {
     case IDC_JOYSTICK:
-        if (code == CBN_CLOSEUP) {
+        // However the joystick was chosen (the keys change it on the closed
+        // box too), the list shows its buttons.
+        if (code == CBN_SELCHANGE || code == CBN_CLOSEUP) {
             FillButtonList(window);
             ClearSelections(window);
             state->lastStatusTick = 0;

@@ -16,6 +16,18 @@ struct ButtonBinding {
 };
 static_assert(sizeof(ButtonBinding) == 48, "button binding");
 
+// The confirmed button edges of one joystick, in the order they happened:
+// put in by the sampling thread, taken out by the window's thread. Each
+// side writes only its own count, with interlocked operations, so that an
+// edge is seen whole once it is counted in.
+constexpr int kEdgeQueueSize = 64;
+constexpr BYTE kEdgePress = 0x80;  // or'ed into the button number (0 to 31)
+struct EdgeQueue {
+    volatile LONG added;  // edges put in so far
+    volatile LONG taken;  // edges taken out so far
+    BYTE edges[kEdgeQueueSize];
+};
+
 struct PadwigState : MapperState {
     RecordArray buttonLists[kJoystickMax];
     RecordArray activeBindings;
@@ -26,9 +38,17 @@ struct PadwigState : MapperState {
     volatile DWORD lastSample[kJoystickMax];
     volatile DWORD stableButtons[kJoystickMax];
     DWORD handledButtons[kJoystickMax];
-    UINT timerResolution;
+    UINT timerResolution;         // raised now, or 0
     volatile UINT sampleEventId;
     DWORD lastStatusTick;
+    // Sampling's own: the edges, which joysticks answer, and the pace.
+    EdgeQueue edgeQueues[kJoystickMax];
+    bool answering[kJoystickMax];     // sampled every pass while it answers
+    int failedSamples[kJoystickMax];  // in a row, while answering
+    DWORD nextProbe[kJoystickMax];    // when one that does not answer is asked again
+    volatile LONG answeringCount;     // after the last pass
+    UINT sampleResolution;            // for the 10 ms pace; 0: no sampling at all
+    UINT samplePeriod;                // of the event running now
 };
 static_assert(alignof(DWORD) == 4, "sample words are naturally aligned");
 

@@ -6,7 +6,9 @@
 // With "raw" third, it is a server of the plain DDE messages, without DDEML,
 // as older programs are: it never registers the service, so it announces
 // neither its start nor its end, and it ends its conversation when it quits.
-//   dde_sink SERVICE LOGFILE [raw]
+// With "quiet" third, it logs only "[Count]", with the number of executes
+// before it as the bytes (for long runs).
+//   dde_sink SERVICE LOGFILE [raw|quiet]
 #include <windows.h>
 #include <dde.h>
 #include <ddeml.h>
@@ -18,6 +20,8 @@ namespace {
 DWORD instance = 0;
 HSZ topic = nullptr;
 char logPath[MAX_PATH];
+bool quiet = false;
+unsigned long executes = 0;
 
 LONGLONG NowMicroseconds() {
     LARGE_INTEGER f, c;
@@ -40,7 +44,15 @@ HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ hsz1, HSZ, HDDEDATA data,
     if (type != XTYP_EXECUTE) return nullptr;
     BYTE bytes[2048];
     const DWORD size = DdeGetData(data, bytes, sizeof bytes, 0);
-    Log(bytes, size);
+    DdeFreeDataHandle(data);  // the receiver's to free, as the player does
+    if (size >= 8 && memcmp(bytes, "[Count]", 8) == 0) {
+        char count[32];
+        const int length = wsprintfA(count, "%lu", executes);
+        Log(reinterpret_cast<const BYTE *>(count), static_cast<DWORD>(length));
+        return reinterpret_cast<HDDEDATA>(DDE_FACK);
+    }
+    ++executes;
+    if (!quiet) Log(bytes, size);
     if (size >= 8 && memcmp(bytes, "[Stall]", 8) == 0) Sleep(3000);
     if (size >= 7 && memcmp(bytes, "[Quit]", 7) == 0) PostQuitMessage(0);
     return reinterpret_cast<HDDEDATA>(DDE_FACK);
@@ -109,6 +121,7 @@ int RunRawServer() {
 int main(int argc, char **argv) {
     if (argc < 3) return 2;
     lstrcpynA(logPath, argv[2], sizeof logPath);
+    quiet = argc > 3 && strcmp(argv[3], "quiet") == 0;
     if (argc > 3 && strcmp(argv[3], "raw") == 0) {
         lstrcpynA(rawService, argv[1], sizeof rawService);
         return RunRawServer();

@@ -55,10 +55,10 @@ std::vector<SinkExecute> ReadSinkLog(const std::string &log) {
     return executes;
 }
 
-bool StartSink(tt::Program &sink, const std::string &service, const std::string &log, bool registered) {
+bool StartSink(tt::Program &sink, const std::string &service, const std::string &log, const char *mode) {
     DeleteFileA(log.c_str());
     if (!tt::StartProcess(sink, "\"" + tt::TestsDir() + "\\dde_sink.exe\" " + service + " \"" + log + "\"" +
-                                    (registered ? "" : " raw")))
+                                    (mode ? std::string(" ") + mode : std::string())))
         return false;
     if (!tt::WaitUntil([&] { return tt::FileExists(log); }, 10000)) return false;
     tt::Pump(50);  // the service's registration, posted to every DDE instance, is taken in

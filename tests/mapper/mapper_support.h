@@ -24,9 +24,9 @@ struct SinkExecute {
 std::vector<SinkExecute> ReadSinkLog(const std::string &log);
 // Starts tests/dde_sink.exe for the service and waits until it serves and
 // this thread has heard it register.
-// Unregistered, it serves the plain DDE messages without DDEML, and announces
-// neither its start nor its end.
-bool StartSink(tt::Program &sink, const std::string &service, const std::string &log, bool registered = true);
+// The mode: "raw" serves the plain DDE messages without DDEML, announcing
+// neither its start nor its end; "quiet" logs only the "[Count]" it is sent.
+bool StartSink(tt::Program &sink, const std::string &service, const std::string &log, const char *mode = nullptr);
 
 // The real main window of a mapper, created in this process as the program
 // does; the settings file beside the test program is removed first unless kept.

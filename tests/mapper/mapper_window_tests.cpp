@@ -286,7 +286,7 @@ TEST(MapperDde, AServerThatNeverRegistersIsFoundAgainAfterItQuits) {
     const std::string log = dir.File("sink.log");
     for (int run = 0; run < 2; ++run) {
         tt::Program sink;
-        ASSERT_TRUE(mt::StartSink(sink, "Sink", log, false));
+        ASSERT_TRUE(mt::StartSink(sink, "Sink", log, "raw"));
         // Nothing announces it: the mapper's slow retry finds it.
         EXPECT_TRUE(tt::WaitUntil([&] {
             DdeClientExecute(w.window(), "[Top()]");
@@ -314,6 +314,36 @@ TEST(MapperDde, CommandsLeaveNothingBehindInTheClient) {
     ASSERT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 301; }, 20000));
     tt::Pump(300);
     EXPECT_GE(MovableBlocksLeft() + 10, before);
+    DdeClientExecute(w.window(), "[Quit]");
+    EXPECT_EQ(sink.WaitExit(5000), 0);
+}
+
+// make soak runs it with TAVOLIN_MAPPER_COMMANDS=200000 (past where a client
+// keeping a block per command stops); make test with a short run.
+TEST(MapperSoak, EveryCommandOfALongRunArrives) {
+    const char *asked = getenv("TAVOLIN_MAPPER_COMMANDS");
+    const int total = asked ? atoi(asked) : 3000;
+    FreshSettingsFor("Sink");
+    mt::MapperWindow w(&kPadwigProgram, true);
+    tt::TempDir dir;
+    const std::string log = dir.File("sink.log");
+    tt::Program sink;
+    ASSERT_TRUE(mt::StartSink(sink, "Sink", log, "quiet"));
+    auto arrived = [&] {
+        const std::vector<mt::SinkExecute> counts = mt::ReadSinkLog(log);
+        return counts.empty() ? -1 : atoi(counts.back().bytes.c_str());
+    };
+    const DWORD start = GetTickCount();
+    int sent = 0;
+    while (sent < total) {
+        for (int i = 0; i < 500 && sent < total; ++i, ++sent) DdeClientExecute(w.window(), "[Zero()]");
+        DdeClientExecute(w.window(), "[Count]");
+        if (!tt::WaitUntil([&] { return arrived() == sent; }, 30000, 1)) break;
+    }
+    const int got = arrived();
+    printf("mapper soak: %d commands sent from one process, %d arrived, %d lost, %lu s\n", sent, got, sent - got,
+           (GetTickCount() - start) / 1000);
+    EXPECT_EQ(got, total);
     DdeClientExecute(w.window(), "[Quit]");
     EXPECT_EQ(sink.WaitExit(5000), 0);
 }

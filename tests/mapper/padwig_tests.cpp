@@ -26,6 +26,11 @@ struct Script {
     DWORD sampleDelayMs = 0;    // each joyGetPosEx takes this long
     volatile LONG stopped = 0;  // the timer's resolution was given back
     volatile LONG lateSamples = 0;
+    volatile bool gone[kJoystickMax] = {};  // not answering
+    volatile LONG asked[kJoystickMax] = {};  // joyGetPosEx calls
+    UINT periodMin = 0;                      // else the system's range
+    UINT raisedTo = 0;                       // the last timeBeginPeriod
+    UINT eventFlags = 0;                     // of the last timeSetEvent
 } script;
 
 UINT WINAPI NumDevs() { return script.devices; }
@@ -33,6 +38,8 @@ MMRESULT WINAPI PosEx(UINT id, LPJOYINFOEX info) {
     if (script.sampleDelayMs) Sleep(script.sampleDelayMs);
     if (script.stopped) InterlockedIncrement(&script.lateSamples);
     if (id >= kJoystickMax) return JOYERR_PARMS;
+    InterlockedIncrement(&script.asked[id]);
+    if (script.gone[id]) return JOYERR_UNPLUGGED;
     info->dwButtons = script.buttons[id];
     return JOYERR_NOERROR;
 }
@@ -40,13 +47,23 @@ MMRESULT WINAPI DevCaps(UINT_PTR, LPJOYCAPSA, UINT) { return script.capsFail ? J
 MMRESULT WINAPI Pos(UINT, LPJOYINFO) { return script.posFail ? JOYERR_UNPLUGGED : JOYERR_NOERROR; }
 MMRESULT WINAPI TimerCaps(LPTIMECAPS caps, UINT size) {
     if (script.timerCapsFail) return TIMERR_NOCANDO;
-    return timeGetDevCaps(caps, size);
+    const MMRESULT result = timeGetDevCaps(caps, size);
+    if (script.periodMin) {
+        caps->wPeriodMin = script.periodMin;
+        caps->wPeriodMax = 1000000;
+    }
+    return result;
+}
+MMRESULT WINAPI BeginPeriod(UINT period) {
+    script.raisedTo = period;
+    return timeBeginPeriod(period);
 }
 MMRESULT WINAPI EndPeriod(UINT period) {
     script.stopped = 1;
     return timeEndPeriod(period);
 }
 MMRESULT WINAPI SetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
+    script.eventFlags = flags;
     return script.realTimer ? timeSetEvent(delay, resolution, callback, user, flags) : 4242;
 }
 MMRESULT WINAPI KillEvent(UINT id) { return script.realTimer ? timeKillEvent(id) : TIMERR_NOERROR; }
@@ -64,7 +81,7 @@ protected:
         saved_ = g_joystickApi;
         script = Script{};
         for (auto &b : script.buttons) b = 0;
-        g_joystickApi = {NumDevs, PosEx,   DevCaps, Pos,  TimerCaps, timeBeginPeriod,
+        g_joystickApi = {NumDevs, PosEx,   DevCaps, Pos,  TimerCaps, BeginPeriod,
                          EndPeriod, SetEvent, KillEvent, Tick, Version};
     }
     void TearDown() override { g_joystickApi = saved_; }
@@ -82,6 +99,19 @@ protected:
         script.buttons[joystick] = buttons;
         SampleJoysticks(State(w));
         SampleJoysticks(State(w));
+    }
+    // Dispatch ticks until every confirmed edge is taken.
+    static void Drain(const mt::MapperWindow &w) {
+        for (int tick = 0; tick < 200; ++tick) {
+            bool pending = false;
+            for (const EdgeQueue &q : State(w)->edgeQueues) pending = pending || q.added != q.taken;
+            if (!pending) return;
+            DispatchButtonChanges(w.window());
+        }
+    }
+    static LONG Pending(const mt::MapperWindow &w, int joystick) {
+        const EdgeQueue &q = State(w)->edgeQueues[joystick];
+        return q.added - q.taken;
     }
     static std::vector<std::string> Received(const std::string &log) {
         tt::Pump(300);
@@ -148,7 +178,7 @@ TEST_F(Padwig, AFilledButtonListScrollsOverAllItsLines) {
     EXPECT_LT(info.nPage, static_cast<UINT>(kButtonMax));
 }
 
-TEST_F(PadwigSink, SettledEdgesSendOneCommandPerJoystickAndTick) {
+TEST_F(PadwigSink, ConfirmedEdgesAllGoOutInOrderOnePerJoystickAndTick) {
     // Joystick 1: button 1 press 01 release 02, button 2 press 03 release 03;
     // joystick 2: button 3 release only.
     WriteSettings("01=00,00,01,02\r\n02=00,01,03,03\r\n03=01,02,00,01\r\n", 3);
@@ -157,27 +187,67 @@ TEST_F(PadwigSink, SettledEdgesSendOneCommandPerJoystickAndTick) {
     HWND window = w.window();
     SampleJoysticks(State(w));
     SampleJoysticks(State(w));
-    DispatchButtonChanges(window);           // nothing bound to that press
-    DispatchButtonChanges(window);
+    Drain(w);  // nothing bound to that press
     // One sample only: no edge.
     script.buttons[0] = 1;
     SampleJoysticks(State(w));
     script.buttons[0] = 0;
     SampleJoysticks(State(w));
-    DispatchButtonChanges(window);
-    // Buttons 1 and 2 together: only button 1 acts, down and up.
+    EXPECT_EQ(Pending(w, 0), 0);
+    // Buttons 1 and 2 down together and up together, all between two ticks:
+    // four commands, one per tick, in order.
     Settle(w, 0, 3);
-    DispatchButtonChanges(window);
     Settle(w, 0, 0);
     DispatchButtonChanges(window);
-    // Down and up between two ticks: neither.
+    EXPECT_EQ(Pending(w, 0), 3);
+    Drain(w);
+    // Button 2 down; then button 1 down and button 2 up at once; then up.
     Settle(w, 0, 2);
+    Settle(w, 0, 1);
     Settle(w, 0, 0);
-    DispatchButtonChanges(window);
-    // The held button of joystick 2 let go: its release command.
+    Drain(w);
+    // A joystick unplugged with a button held lets go of it, after a grace
+    // of a few failed samples; one failed sample changes nothing.
     Settle(w, 1, 0);
-    DispatchButtonChanges(window);
-    EXPECT_EQ(Received(log), (std::vector<std::string>{"[Play()]", "[Pause()]", "[Play()]"}));
+    Settle(w, 1, 1u << 2);
+    Drain(w);
+    script.gone[1] = true;
+    SampleJoysticks(State(w));
+    EXPECT_EQ(State(w)->stableButtons[1], 1u << 2);
+    for (int i = 0; i < 4; ++i) SampleJoysticks(State(w));
+    Drain(w);
+    EXPECT_EQ(Received(log), (std::vector<std::string>{"[Play()]", "[Top()]", "[Pause()]", "[Top()]", "[Top()]",
+                                                       "[Play()]", "[Top()]", "[Pause()]", "[Play()]", "[Play()]"}));
+}
+
+namespace {
+
+constexpr int kTaps = 40;
+
+DWORD WINAPI Tap25(LPVOID) {
+    for (int i = 0; i < kTaps; ++i) {
+        script.buttons[0] = 1;
+        Sleep(25);
+        script.buttons[0] = 0;
+        Sleep(25);
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(PadwigSink, NoTapOfARealButtonIsLost) {
+    WriteSettings("01=00,00,01,02\r\n", 1);
+    script.realTimer = true;
+    mt::MapperWindow w(&kPadwigProgram, true);
+    HANDLE tapper = CreateThread(nullptr, 0, Tap25, nullptr, 0, nullptr);
+    const bool all = tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() >= 2 * kTaps; }, 15000);
+    WaitForSingleObject(tapper, INFINITE);
+    CloseHandle(tapper);
+    EXPECT_TRUE(all) << mt::ReadSinkLog(log).size() << " of " << 2 * kTaps;
+    const std::vector<std::string> got = Received(log);
+    ASSERT_EQ(got.size(), 2u * kTaps);
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], i % 2 ? "[Pause()]" : "[Play()]") << i;
 }
 
 TEST_F(PadwigSink, EditsFireAfterApplyAndClearStopsAtOnce) {
@@ -319,4 +389,125 @@ TEST_F(Padwig, ButtonsDriveARealPlayerThroughRealTimers) {
     script.buttons[0] = 0;
     EXPECT_TRUE(tt::WaitUntil([&] { return mode() == static_cast<int>(MCI_MODE_PAUSE); }, 5000));
     EXPECT_TRUE(player.Close());
+}
+
+TEST_F(Padwig, TheButtonListFollowsTheJoystickHoweverItIsChosen) {
+    mt::MapperWindow w(&kPadwigProgram);
+    HWND window = w.window();
+    HWND box = GetDlgItem(window, IDC_JOYSTICK);
+    auto listed = [&] {
+        const LRESULT data = SendDlgItemMessageA(window, IDC_BUTTONS, LB_GETITEMDATA, 0, 0);
+        return data == LB_ERR ? -1 : static_cast<int>(reinterpret_cast<const ButtonBinding *>(data)->joystick);
+    };
+    // End on the closed box: the last joystick, shown and listed.
+    SendDlgItemMessageA(window, IDC_BUTTONS, LB_SETCURSEL, 3, 0);
+    SendMessageA(box, WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(SendMessageA(box, CB_GETCURSEL, 0, 0), 15);
+    EXPECT_EQ(listed(), 15);
+    EXPECT_EQ(mt::ListSelection(window, IDC_BUTTONS), -1);
+    SendMessageA(box, WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_EQ(listed(), 0);
+    // The drop-down's close clears the selections too.
+    SendDlgItemMessageA(window, IDC_BUTTONS, LB_SETCURSEL, 2, 0);
+    SendDlgItemMessageA(window, IDC_PRESS_COMMAND, LB_SETCURSEL, 2, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_JOYSTICK, CBN_CLOSEUP), reinterpret_cast<LPARAM>(box));
+    EXPECT_EQ(mt::ListSelection(window, IDC_BUTTONS), -1);
+    EXPECT_EQ(mt::ListSelection(window, IDC_PRESS_COMMAND), -1);
+}
+
+TEST_F(Padwig, SamplingRestsWhileNoJoystickAnswersAndEndsWithoutALateCallback) {
+    for (bool &gone : const_cast<bool (&)[kJoystickMax]>(script.gone)) gone = true;
+    script.periodMin = 1;
+    mt::MapperWindow w(&kPadwigProgram);
+    HWND window = w.window();
+    PadwigState *state = State(w);
+    EXPECT_EQ(script.raisedTo, kSampleMs);  // 10 ms where the range allows it
+    EXPECT_TRUE(script.eventFlags & TIME_KILL_SYNCHRONOUS);
+    SampleJoysticks(state);
+    for (LONG asked : script.asked) EXPECT_EQ(asked, 1);
+    EXPECT_EQ(OnPollTimer(window, 0), FALSE);
+    EXPECT_EQ(OnPollTimer(window, 77), FALSE);
+    EXPECT_EQ(OnPollTimer(window, state->pollTimerId), TRUE);
+    // None answers: no raised resolution, an event once a second.
+    EXPECT_EQ(state->timerResolution, 0u);
+    EXPECT_EQ(state->samplePeriod, kProbeMs);
+    EXPECT_TRUE(script.stopped);
+    // Joystick 4 plugged in: found at the next pass, sampled every 10 ms.
+    script.gone[3] = false;
+    SampleJoysticks(state);
+    OnPollTimer(window, state->pollTimerId);
+    EXPECT_EQ(state->samplePeriod, kSampleMs);
+    EXPECT_EQ(state->timerResolution, kSampleMs);
+    // The others are asked again only when a second has gone by.
+    for (int pass = 0; pass < 5; ++pass) SampleJoysticks(state);
+    EXPECT_EQ(script.asked[0], 2);
+    EXPECT_EQ(script.asked[3], 7);
+    script.tick += kProbeMs;
+    SampleJoysticks(state);
+    EXPECT_EQ(script.asked[0], 3);
+}
+
+TEST_F(Padwig, TheStatusIsWrittenOnlyWhenItChanges) {
+    mt::MapperWindow w(&kPadwigProgram);
+    HWND window = w.window();
+    RefreshJoystickStatus(window);
+    static int writes = 0;
+    static WNDPROC original = nullptr;
+    HWND status = GetDlgItem(window, IDC_STATUS);
+    original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+            if (m == WM_SETTEXT) ++writes;
+            return CallWindowProcA(original, h, m, wp, lp);
+        })));
+    for (int i = 0; i < 3; ++i) {
+        State(w)->lastStatusTick = 0;
+        RefreshJoystickStatus(window);
+    }
+    EXPECT_EQ(writes, 0);
+    script.posFail = true;
+    State(w)->lastStatusTick = 0;
+    RefreshJoystickStatus(window);
+    EXPECT_EQ(writes, 1);
+    SetWindowLongPtrA(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+}
+
+TEST_F(Padwig, SavedBindingsComeBackAsTheyWereAndALaterEntryKeepsWhatItLeavesOut) {
+    // A later entry for the same button with press 00 keeps the earlier press.
+    WriteSettings("01=00,00,01,02\r\n02=00,00,00,03\r\n", 2);
+    {
+        mt::MapperWindow w(&kPadwigProgram, true);
+        EXPECT_EQ(BindingAt(State(w)->buttonLists[0], 0)->pressCommand, 1);
+        EXPECT_EQ(BindingAt(State(w)->buttonLists[0], 0)->releaseCommand, 3);
+        // 70 bindings over three joysticks, saved.
+        for (int i = 0; i < 70; ++i) {
+            ButtonBinding *binding = BindingAt(State(w)->buttonLists[i / 32], i % 32);
+            binding->pressCommand = i % 4;
+            binding->releaseCommand = 1 + i % 3;
+        }
+        SaveBindings(w.window());
+    }
+    {
+        mt::MapperWindow w(&kPadwigProgram, true);
+        EXPECT_EQ(State(w)->activeBindings.count, 70);
+        for (int i = 0; i < 70; ++i) {
+            const ButtonBinding *binding = BindingAt(State(w)->buttonLists[i / 32], i % 32);
+            EXPECT_EQ(binding->pressCommand, i % 4) << i;
+            EXPECT_EQ(binding->releaseCommand, 1 + i % 3) << i;
+        }
+        // ｸﾘｱ empties every binding and the selections; one binding saved
+        // then leaves the longer save's keys in the file, unread.
+        HWND window = w.window();
+        SendDlgItemMessageA(window, IDC_BUTTONS, LB_SETCURSEL, 1, 0);
+        SendDlgItemMessageA(window, IDC_RELEASE_COMMAND, LB_SETCURSEL, 2, 0);
+        SendMessageA(window, WM_COMMAND, IDC_CLEAR, 0);
+        EXPECT_EQ(mt::ListSelection(window, IDC_BUTTONS), -1);
+        EXPECT_EQ(mt::ListSelection(window, IDC_RELEASE_COMMAND), -1);
+        BindingAt(State(w)->buttonLists[2], 5)->releaseCommand = 2;
+        SaveBindings(window);
+    }
+    EXPECT_EQ(tt::ReadIni(mt::MapperWindow::SettingsPath(), "Map", "Count"), "1");
+    EXPECT_EQ(tt::ReadIni(mt::MapperWindow::SettingsPath(), "Map", "70"), "02,05,01,01");
+    mt::MapperWindow w(&kPadwigProgram, true);
+    ASSERT_EQ(State(w)->activeBindings.count, 1);
+    EXPECT_EQ(BindingAt(State(w)->activeBindings, 0)->releaseCommand, 2);
 }
