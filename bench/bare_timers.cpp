@@ -2,7 +2,9 @@
 // same timers (50 ms window timer, 10 ms multimedia event at 10 ms resolution)
 // whose event asks all 16 joysticks for their buttons, as the mapper does;
 // every 500 ms its window timer asks the first joystick for its capabilities
-// and position, as the mapper's status display must.
+// and position, as the mapper's status display must. Built with
+// BARE_NO_SAMPLING (bare_ticks), it has only the window timer and the status
+// query: what the mapper's window must do while no joystick is there.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -48,15 +50,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(1), nullptr, BareProc, 0);
     if (!window) return 1;
     ShowWindow(window, show);
+#ifdef BARE_NO_SAMPLING
+    (void)Sample;
+#else
     timeBeginPeriod(10);
     const UINT event = timeSetEvent(10, 10, Sample, 0, TIME_PERIODIC);
+#endif
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) {
         if (IsDialogMessageA(window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+#ifndef BARE_NO_SAMPLING
     timeKillEvent(event);
     timeEndPeriod(10);
+#endif
     return 0;
 }

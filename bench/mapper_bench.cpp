@@ -4,6 +4,8 @@
 //   mapper_bench keys LOG N       SendInput of Ctrl+1 to arrival, through a running Runeby
 //   mapper_bench barekeys LOG N   SendInput of Ctrl+1 to a bare hook in another process (LOG is its file)
 //   mapper_bench pad LOG N        a scripted button edge to arrival, through Padwig in this process
+//   mapper_bench taps LOG N       N taps of 25 ms on a scripted button, through Padwig in this process:
+//                                 how many of their commands arrive
 //   mapper_bench sendinput LABEL N [CLASS]
 //                                 how long each SendInput of F13 takes; with CLASS, the window of
 //                                 that class is asked to save (its 保存 button) before each press
@@ -226,6 +228,41 @@ int Pad(const char *log, int n) {
     return 0;
 }
 
+// Taps of 25 ms, with 50 to 125 ms between them: in bursts faster than one
+// command per 50 ms tick can carry, so that edges wait their turn, and on
+// the whole slower (a joystick's queue holds 64 edges, some 3 s of commands).
+int Taps(const char *log, int n) {
+    g_joystickApi.joyGetPosEx = ScriptedPosEx;
+    HWND window = PadwigWindow();
+    const size_t before = Arrivals(log).size();
+    const long long start = NowMicroseconds();
+    for (int i = 0; i < n; ++i) {
+        scriptedButtons = 1;
+        const long long down = NowMicroseconds();
+        while (NowMicroseconds() - down < 25000) {
+            Pump();
+            Sleep(1);
+        }
+        scriptedButtons = 0;
+        const long long up = NowMicroseconds();
+        while (NowMicroseconds() - up < 50000 + (i % 4) * 25000) {
+            Pump();
+            Sleep(1);
+        }
+    }
+    const size_t wanted = before + 2 * static_cast<size_t>(n);
+    const long long drained = NowMicroseconds();
+    while (Arrivals(log).size() < wanted && NowMicroseconds() - drained < 2000000 + n * 120000LL) {
+        Pump();
+        Sleep(20);
+    }
+    const size_t got = Arrivals(log).size() - before;
+    DestroyWindow(window);
+    printf("taps of 25 ms: %d taps, %zu of %d commands arrived, %zu lost (%.0f s)\n", n, got, 2 * n,
+           2 * static_cast<size_t>(n) - got, (NowMicroseconds() - start) / 1e6);
+    return got == 2 * static_cast<size_t>(n) ? 0 : 1;
+}
+
 // The keyboard's wait: each SendInput returns once every low-level hook has
 // taken the key.
 int SendInputCalls(const char *label, int n, const char *busyClass) {
@@ -259,6 +296,7 @@ int main(int argc, char **argv) {
     }
     if (verb == "barekeys") return BareKeys(argv[2], n);
     if (verb == "pad") return Pad(argv[2], n);
+    if (verb == "taps") return Taps(argv[2], n);
     if (verb == "sendinput") return SendInputCalls(argv[2], n, argc > 4 ? argv[4] : nullptr);
     return 3;
 }
