@@ -1,5 +1,6 @@
 // The real Tavolin.exe, started from a temporary folder.
 #include <gtest/gtest.h>
+#include "player_process.h"
 #include "test_support.h"
 #include "res/resource.h"
 
@@ -48,4 +49,41 @@ TEST(Program, RenamedExecutableKeepsClassAndMutex) {
     EXPECT_TRUE(player.Close());
     EXPECT_TRUE(tt::FileExists(dir.File("Zither.ini")));
     EXPECT_FALSE(tt::FileExists(dir.File("Tavolin.ini")));
+}
+
+// The player ends cleanly from every state, also while it records (Wine's
+// waveaudio record thread must be done before the process ends). make soak
+// repeats it (TAVOLIN_END_ROUNDS).
+class ProgramEnd : public PlayerProcess {};
+
+TEST_F(ProgramEnd, FromEveryState) {
+    const char *asked = getenv("TAVOLIN_END_ROUNDS");
+    const int rounds = asked ? atoi(asked) : 1;
+    const std::string wave = dir.File("tone.wav");
+    tt::WriteWave(wave, 20000);
+    const std::string open = "[Open(" + wave + ")]";
+    const std::vector<std::vector<std::string>> states = {
+        {},
+        {open},
+        {open, "[Play()]"},
+        {open, "[Play()]", "[Pause()]"},
+        {"[OpenForRecord(11025,8,1)]"},
+        {"[OpenForRecord(11025,8,1)]", "[Record()]"},
+        {"[OpenForRecord(11025,8,1)]", "[Record()]", "[Top()]"},
+        {"[OpenForRecord(11025,8,1)]", "[Record()]", "[StopRecord()]"},
+    };
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t s = 0; s < states.size(); ++s) {
+            StartPlayer();
+            for (size_t c = 0; c < states[s].size(); ++c) {
+                EXPECT_EQ(Exec(states[s][c]), DdeOutcome::Done) << states[s][c];
+                if (c + 1 < states[s].size()) tt::Pump(200);  // the last one is closed on at once
+            }
+            EXPECT_TRUE(player.Close()) << "state " << s << ", round " << round;
+            CloseHandle(player.info.hProcess);
+            CloseHandle(player.info.hThread);
+            player.info = {};
+            player.window = nullptr;
+        }
+    }
 }

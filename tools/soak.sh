@@ -2,12 +2,14 @@
 # `make soak`: the long runs kept out of `make test`, in both builds, each in a
 # prefix of its own: 200 000 fuzzed DDE executes (TAVOLIN_FUZZ_COUNT to change
 # it) to one player process; 200 000 commands (TAVOLIN_MAPPER_COMMANDS) through
-# the mappers' own DDE client code from one process.
+# the mappers' own DDE client code from one process; the player ended from each
+# of its states, ten rounds (TAVOLIN_END_ROUNDS).
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 [ -z "${TAVOLIN_SHOW:-}" ] && export TAVOLIN_HEADLESS=1
 export TAVOLIN_FUZZ_COUNT=${TAVOLIN_FUZZ_COUNT:-200000}
 export TAVOLIN_MAPPER_COMMANDS=${TAVOLIN_MAPPER_COMMANDS:-200000}
+export TAVOLIN_END_ROUNDS=${TAVOLIN_END_ROUNDS:-10}
 export TAVOLIN_PREFIX=soak
 rc=0
 for build in "64 cmake-x64" "32 win32/cmake"; do
@@ -24,6 +26,11 @@ for build in "64 cmake-x64" "32 win32/cmake"; do
     "$top/build/$2/tests/mapper_window_tests.exe" --gtest_filter=MapperSoak.*
   r=$?
   echo "soak: the $1-bit build, $TAVOLIN_MAPPER_COMMANDS mapper commands, took $((SECONDS - start)) s (exit $r)"
+  [ $r -ne 0 ] && rc=$r
+  start=$SECONDS
+  "$top/tools/wine-exec.sh" $([ "$1" = 32 ] && echo --32) "$top/build/$2/tests/program_tests.exe" --gtest_filter=ProgramEnd.*
+  r=$?
+  echo "soak: the $1-bit build, the player ended from each state $TAVOLIN_END_ROUNDS times, took $((SECONDS - start)) s (exit $r)"
   [ $r -ne 0 ] && rc=$r
 done
 exit $rc

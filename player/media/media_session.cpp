@@ -138,9 +138,25 @@ int MediaOpen(HWND window, const char *path) {
     return 1;
 }
 
+constexpr DWORD kRecordSettleMs = 150;
+
+// Wine's waveaudio answers a stop (also the one a seek makes) before its
+// record thread has let go of the input device and the file; a seek, save or
+// close in that moment, or the process ending, can hang or crash. Every way
+// out of a recording under way stops it here and gives the thread the moment
+// it needs.
+static DWORD StopRecordingUnderWay(PlayerState *state) {
+    if (state->sessionState != StateRecording) return 0;
+    const DWORD error = SendWait(state->mciDeviceId, MCI_STOP, 0, nullptr);
+    Sleep(kRecordSettleMs);
+    state->sessionState = StateRecorded;
+    return error;
+}
+
 int MediaClose(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState == StateClosed) return 1;
+    StopRecordingUnderWay(state);
     if (state->mp3Active) {
         Mp3Close(state);
     } else {
@@ -220,6 +236,7 @@ static int SeekToEdge(HWND window, bool toEnd) {
     if (state->mp3Active) {
         if (!Mp3SetSample(window, state, toEnd ? state->mp3TotalSamples - 1 : 0)) return 0;
     } else {
+        StopRecordingUnderWay(state);
         // An empty parameter block: some waveaudio drivers (Wine's) refuse a null one.
         MCI_SEEK_PARMS seek = {};
         DWORD error = SendWait(state->mciDeviceId, MCI_SEEK, toEnd ? MCI_SEEK_TO_END : MCI_SEEK_TO_START, &seek);
@@ -246,6 +263,7 @@ int MediaSeekTo(HWND window, int position) {
     if (state->mp3Active) {
         if (!Mp3SetSample(window, state, MulDiv(position, state->mp3SampleRate, 1000))) return 0;
     } else {
+        StopRecordingUnderWay(state);
         DWORD error;
         if (state->sessionState == StatePlaying) {
             MCI_PLAY_PARMS play = {};
@@ -420,22 +438,14 @@ int MediaRecord(HWND window) {
     return 1;
 }
 
-constexpr DWORD kRecordSettleMs = 150;
-
 int MediaStopRecord(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState != StateRecording) return 0;
-    DWORD error = SendWait(state->mciDeviceId, MCI_STOP, 0, nullptr);
-    if (error) {
+    if (DWORD error = StopRecordingUnderWay(state)) {
         MediaClose(window);
         MediaReportError(window, error);
         return 0;
     }
-    // Wine's waveaudio answers the stop before its record thread has let go
-    // of the input device and the file; a save or close in that moment can
-    // hang or crash. Give the thread the moment it needs.
-    Sleep(kRecordSettleMs);
-    state->sessionState = StateRecorded;
     return 1;
 }
 
