@@ -2,6 +2,7 @@
 // with the real main window in-process.
 #include <gtest/gtest.h>
 #include "test_support.h"
+#include "damaged_ini.h"
 #include "in_process.h"
 #include "media_fixture.h"
 #include "dde/command_language.h"
@@ -470,3 +471,93 @@ TEST_F(Files, DropOpensTheFirstThatOpensAndAFolderShowsTheDialog) {
 }
 
 }  // namespace
+
+namespace {
+
+struct PlayerSnapshot {
+    std::vector<int> flags;  // each as 0 or 1
+    RECT where;
+    std::vector<std::string> recent;
+    RecordFormat format;
+    bool operator==(const PlayerSnapshot &o) const {
+        return flags == o.flags && EqualRect(&where, &o.where) && recent == o.recent &&
+               format.samplesPerSec == o.format.samplesPerSec && format.bitsPerSample == o.format.bitsPerSample &&
+               format.channels == o.format.channels;
+    }
+};
+
+// What the window holds, checked for sense on the way: the window where the
+// screen shows it, a recent-file list without gaps or overlong names, one
+// menu item per entry.
+PlayerSnapshot SnapPlayer(const tt::PlayerWindow &pw) {
+    PlayerState *s = pw.state();
+    PlayerSnapshot snap = {};
+    for (int flag : {s->topmost, s->showErrors, s->showHour, s->repeatAll, s->iconToTray, s->restoreLastFile,
+                     s->restorePosition})
+        snap.flags.push_back(flag != 0);
+    GetWindowRect(pw.window(), &snap.where);
+    RECT screen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+    screen.right = screen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screen.bottom = screen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    RECT seen;
+    EXPECT_TRUE(IntersectRect(&seen, &snap.where, &screen) && EqualRect(&seen, &snap.where))
+        << snap.where.left << "," << snap.where.top;
+    const RecentFiles &list = s->recentFiles;
+    EXPECT_GE(list.entryCount, 0);
+    EXPECT_LE(list.entryCount, kRecentMax);
+    for (int i = 0; i < list.entryCount; ++i) {
+        EXPECT_GT(lstrlenA(list.entries[i]), 0);
+        EXPECT_LT(lstrlenA(list.entries[i]), kPathSize);
+        snap.recent.push_back(list.entries[i]);
+    }
+    HMENU file = GetSubMenu(GetMenu(pw.window()), 0);
+    int items = 0;
+    for (int id = IDM_MRU_FIRST; id < IDM_MRU_FIRST + kRecentMax; ++id)
+        if (GetMenuState(file, id, MF_BYCOMMAND) != static_cast<UINT>(-1)) ++items;
+    EXPECT_EQ(items, list.entryCount ? list.entryCount : 1);
+    snap.format = s->recordFormat;
+    return snap;
+}
+
+void ClosePlayer(void *pw) { static_cast<tt::PlayerWindow *>(pw)->Close(); }
+
+}  // namespace
+
+// make soak runs a thousand cases (TAVOLIN_SETTINGS_CASES); make test a few.
+TEST(SettingsFiles, AnyFileStartsTheWindowSaneAndACloseSavesWhatReadsBackTheSame) {
+    const std::string path = tt::PlayerWindow::SettingsPath();
+    const std::string good =
+        "[Tavolin]\r\nVersion=2.3(32)\r\nTopmost=0\r\nShowError=0\r\nShowHour=1\r\nRepeatAll=1\r\n"
+        "RestorePosition=1,100,200\r\nIcon2Tray=0\r\n[LastFile]\r\nRestore=0\r\nName=C:\\a.wav\r\nPos=1000\r\n"
+        "Offset=0\r\n[DevParam]\r\nSamplesPerSec=44100\r\nBitsPerSample=16\r\nChannels=2\r\n"
+        "[RecentFileList]\r\nMRU1=C:\\a.wav\r\nMRU2=C:\\b & c.wav\r\nMRU3=D:\\x.mp3\r\nNoCompactPath=0\r\n";
+    const unsigned first = tt::FirstSeed();
+    for (unsigned seed = first; seed < first + tt::SeedCount(30); ++seed) {
+        SCOPED_TRACE("settings seed " + std::to_string(seed) + " (TAVOLIN_SETTINGS_SEED reruns it)");
+        tt::IniCase kind;
+        const std::string text = tt::DamagedIni(good, seed, &kind);
+        HANDLE lock = tt::PlaceIni(path, text, kind);
+        PlayerSnapshot before;
+        {
+            const DWORD start = GetTickCount();
+            tt::PlayerWindow pw(true);
+            EXPECT_LT(GetTickCount() - start, 2000u);
+            ASSERT_TRUE(IsWindowVisible(pw.window()));
+            before = SnapPlayer(pw);
+            if (lock) CloseHandle(lock);
+            tt::DismissingBoxes(ClosePlayer, &pw);
+        }
+        if (kind == tt::IniCase::Locked) continue;
+        if (kind != tt::IniCase::Folder) {
+            EXPECT_EQ(tt::ReadIni(path, "Tavolin", "Version"), "2.3(32)");
+            for (const char *key : {"Topmost", "ShowError", "ShowHour", "RepeatAll", "Icon2Tray"}) {
+                const std::string value = tt::ReadIni(path, "Tavolin", key);
+                EXPECT_TRUE(value == "0" || value == "1") << key << "=" << value;
+            }
+        }
+        tt::PlayerWindow again(true);
+        EXPECT_TRUE(SnapPlayer(again) == before);
+        if (HasFatalFailure()) return;
+    }
+    tt::RemoveIni(path);
+}

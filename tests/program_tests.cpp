@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "player_process.h"
 #include "test_support.h"
+#include "damaged_ini.h"
 #include "res/resource.h"
 
 TEST(Program, StartsAndExitsCleanly) {
@@ -85,5 +86,28 @@ TEST_F(ProgramEnd, FromEveryState) {
             player.info = {};
             player.window = nullptr;
         }
+    }
+}
+
+// A sample of the damaged settings files the in-process runs use, on the
+// real program: its window within 2 s, and a clean end.
+TEST(Program, StartsFromDamagedSettingsFiles) {
+    tt::TempDir dir;
+    const std::string exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    const std::string ini = dir.File("Tavolin.ini");
+    const std::string good =
+        "[Tavolin]\r\nVersion=2.3(32)\r\nShowError=0\r\nRestorePosition=1,100,200\r\n[LastFile]\r\nRestore=1\r\n"
+        "Name=C:\\none.wav\r\n[DevParam]\r\nSamplesPerSec=44100\r\n[RecentFileList]\r\nMRU1=C:\\a.wav\r\n";
+    for (unsigned seed : {1u, 2u, 3u, 13u, 29u, 61u}) {
+        SCOPED_TRACE("settings seed " + std::to_string(seed));
+        tt::IniCase kind;
+        const std::string text = tt::DamagedIni(good, seed, &kind);
+        HANDLE lock = tt::PlaceIni(ini, text, kind);
+        tt::Program player;
+        const DWORD start = GetTickCount();
+        ASSERT_TRUE(tt::Start(player, exe, "", "TavolinWndClass", 2000));
+        EXPECT_LT(GetTickCount() - start, 2000u);
+        if (lock) CloseHandle(lock);
+        EXPECT_TRUE(player.Close());
     }
 }

@@ -3,13 +3,16 @@
 # prefix of its own: 200 000 fuzzed DDE executes (TAVOLIN_FUZZ_COUNT to change
 # it) to one player process; 200 000 commands (TAVOLIN_MAPPER_COMMANDS) through
 # the mappers' own DDE client code from one process; the player ended from each
-# of its states, ten rounds (TAVOLIN_END_ROUNDS).
+# of its states, ten rounds (TAVOLIN_END_ROUNDS); each program started on 1 000
+# damaged settings files (TAVOLIN_SETTINGS_CASES; TAVOLIN_SETTINGS_SEED reruns
+# one case).
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 [ -z "${TAVOLIN_SHOW:-}" ] && export TAVOLIN_HEADLESS=1
 export TAVOLIN_FUZZ_COUNT=${TAVOLIN_FUZZ_COUNT:-200000}
 export TAVOLIN_MAPPER_COMMANDS=${TAVOLIN_MAPPER_COMMANDS:-200000}
 export TAVOLIN_END_ROUNDS=${TAVOLIN_END_ROUNDS:-10}
+export TAVOLIN_SETTINGS_CASES=${TAVOLIN_SETTINGS_CASES:-1000}
 export TAVOLIN_PREFIX=soak
 rc=0
 for build in "64 cmake-x64" "32 win32/cmake"; do
@@ -32,5 +35,13 @@ for build in "64 cmake-x64" "32 win32/cmake"; do
   r=$?
   echo "soak: the $1-bit build, the player ended from each state $TAVOLIN_END_ROUNDS times, took $((SECONDS - start)) s (exit $r)"
   [ $r -ne 0 ] && rc=$r
+  for suite in "files_tests SettingsFiles.*" "runeby_tests RunebySettings.*" "padwig_tests Padwig.AnyFile*"; do
+    set -- $build
+    start=$SECONDS
+    "$top/tools/wine-exec.sh" $([ "$1" = 32 ] && echo --32) "$top/build/$2/tests/${suite%% *}.exe" --gtest_filter="${suite#* }"
+    r=$?
+    echo "soak: the $1-bit build, ${suite%% *}: $TAVOLIN_SETTINGS_CASES damaged settings files, took $((SECONDS - start)) s (exit $r)"
+    [ $r -ne 0 ] && rc=$r
+  done
 done
 exit $rc

@@ -34,10 +34,22 @@ void ApplyRestorePosition(HWND window, PlayerState *state, const char *path) {
     state->restorePosition = ParseDecimal(text);
     const char *second = FindChar(first + 1, ',');
     if (!second) return;
-    const int x = ParseDecimal(first + 1);
-    const int y = ParseDecimal(second + 1);
-    if (state->restorePosition)
-        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    int x = ParseDecimal(first + 1);
+    int y = ParseDecimal(second + 1);
+    if (!state->restorePosition) return;
+    // A position edited by hand, or kept from a screen no longer there, must
+    // not put the window where it cannot be seen: it stays whole on the screen.
+    RECT size;
+    GetWindowRect(window, &size);
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN) - (size.right - size.left);
+    const int bottom = top + GetSystemMetrics(SM_CYVIRTUALSCREEN) - (size.bottom - size.top);
+    x = x > right ? right : x;
+    y = y > bottom ? bottom : y;
+    x = x < left ? left : x;
+    y = y < top ? top : y;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void WriteWindowPosition(HWND window, PlayerState *state, const char *path) {

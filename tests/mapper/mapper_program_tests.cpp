@@ -186,6 +186,25 @@ TEST_P(MapperProgramTest, UnreadableOrReadOnlySettingsLeaveTheProgramRunning) {
     EXPECT_TRUE(mapper.Close());
 }
 
+// A sample of the damaged settings files the in-process runs use, on the
+// real program: its window within 2 s, and a clean end.
+TEST_P(MapperProgramTest, StartsFromDamagedSettingsFiles) {
+    const Mapper &m = *GetParam();
+    const std::string exe = StageMapper(dir.path, m, m.exe);
+    for (unsigned seed : {1u, 2u, 3u, 13u, 29u, 61u}) {
+        SCOPED_TRACE("settings seed " + std::to_string(seed));
+        tt::IniCase kind;
+        const std::string text = tt::DamagedIni(m.firstRunIni, seed, &kind);
+        HANDLE lock = tt::PlaceIni(IniOf(exe), text, kind);
+        tt::Program mapper;
+        const DWORD start = GetTickCount();
+        ASSERT_TRUE(tt::Start(mapper, exe, "", m.windowClass, 2000));
+        EXPECT_LT(GetTickCount() - start, 2000u);
+        if (lock) CloseHandle(lock);
+        EXPECT_TRUE(mapper.Close());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Mappers, MapperProgramTest, ::testing::Values(&kRuneby, &kPadwig),
                          [](const ::testing::TestParamInfo<const Mapper *> &info) {
                              return std::string(info.param->word);

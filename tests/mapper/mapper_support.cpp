@@ -1,4 +1,5 @@
 #include "mapper_support.h"
+#include <gtest/gtest.h>
 #include <shellapi.h>
 #include "common/mapper_shell.h"
 #include <cstdio>
@@ -89,6 +90,21 @@ MapperWindow::~MapperWindow() {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message != WM_QUIT) DispatchMessageA(&msg);
     }
+}
+
+void ForEachDamagedSettings(const std::string &good, unsigned count,
+                            const std::function<void(unsigned seed, tt::IniCase kind, HANDLE *lock)> &run) {
+    const unsigned first = tt::FirstSeed();
+    for (unsigned seed = first; seed < first + tt::SeedCount(count); ++seed) {
+        SCOPED_TRACE("settings seed " + std::to_string(seed) + " (TAVOLIN_SETTINGS_SEED reruns it)");
+        tt::IniCase kind;
+        const std::string text = tt::DamagedIni(good, seed, &kind);
+        HANDLE lock = tt::PlaceIni(MapperWindow::SettingsPath(), text, kind);
+        run(seed, kind, &lock);
+        if (lock) CloseHandle(lock);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+    tt::RemoveIni(MapperWindow::SettingsPath());
 }
 
 }  // namespace mt

@@ -2,8 +2,10 @@
 // log, and a mapper's real window created in this process.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
+#include "damaged_ini.h"
 #include "test_support.h"
 
 struct MapperProgram;
@@ -42,5 +44,11 @@ public:
 private:
     HWND window_ = nullptr;
 };
+
+// Places each damaged copy of `good` as the settings file and runs `run` on
+// it, the seed named in every failure; a locked file is let go when `run`
+// returns. TAVOLIN_SETTINGS_SEED reruns one case.
+void ForEachDamagedSettings(const std::string &good, unsigned count,
+                            const std::function<void(unsigned seed, tt::IniCase kind, HANDLE *lock)> &run);
 
 }  // namespace mt

@@ -297,3 +297,82 @@ TEST_F(RunebyWithPlayer, TheMediaPlayPauseKeyPlaysAndPausesThePlayer) {
     EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_PAUSE); }, 5000));
     EXPECT_TRUE(mapper.Close());
 }
+
+namespace {
+
+struct RunebySnapshot {
+    std::vector<std::string> commands;
+    std::vector<std::string> bindings;  // "modifiers,key,command"
+    bool iconToTray;
+    bool operator==(const RunebySnapshot &o) const {
+        return commands == o.commands && bindings == o.bindings && iconToTray == o.iconToTray;
+    }
+};
+
+// What the window holds, checked for sense on the way.
+RunebySnapshot Snap(HWND window) {
+    RunebyState *state = GetRunebyState(window);
+    RunebySnapshot snap = {};
+    EXPECT_GE(state->commandCount, 1);
+    EXPECT_LE(state->commandCount, 100);
+    for (int i = 0; i < state->commandCount; ++i) {
+        EXPECT_LT(lstrlenA(state->commands[i]), kTextSize);
+        snap.commands.push_back(state->commands[i]);
+    }
+    const std::vector<std::string> lines = mt::ListLines(window, IDC_COMMANDLIST);
+    EXPECT_EQ(lines.size(), static_cast<size_t>(state->commandCount));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        char head[8];
+        wsprintfA(head, "%02d:", static_cast<int>(i));
+        EXPECT_EQ(lines[i].compare(0, 3, head), 0) << lines[i];
+    }
+    int total = 0;
+    for (const RecordArray &list : state->keyLists) total += list.count;
+    EXPECT_EQ(total, kKeyEntryTotal);
+    for (int i = 0; i < state->activeBindings.count; ++i) {
+        const KeyEntry *e = KeyAt(state->activeBindings, i);
+        EXPECT_GT(e->command, 0);
+        EXPECT_LT(e->command, state->commandCount);
+        snap.bindings.push_back(std::to_string(e->modifiers) + "," + std::to_string(e->keyCode) + "," +
+                                std::to_string(e->command));
+    }
+    snap.iconToTray = state->iconToTray != 0;
+    return snap;
+}
+
+}  // namespace
+
+// make soak runs a thousand cases (TAVOLIN_SETTINGS_CASES); make test a few.
+TEST(RunebySettings, AnyFileStartsSaneAndASaveReadsBackTheSame) {
+    const std::string good =
+        "[Runeby]\r\nVersion=2.3(32)\r\nIcon2Tray=1\r\n[DDE]\r\nServiceName=Nobody\r\nTopicName=Command\r\n"
+        "[Command]\r\nCount=10\r\n01=[Play()]\r\n02=[Pause()]\r\n04=[Top()]\r\n05=[SeekRel(-5000)]\r\n"
+        "07=[Last()]\r\n10=[Close()]\r\n[Map]\r\nCount=7\r\n01=008,049,01\r\n02=008,050,02\r\n03=004,037,04\r\n"
+        "04=000,179,05\r\n05=024,065,07\r\n06=028,126,10\r\n07=016,112,02\r\n";
+    mt::ForEachDamagedSettings(good, 40, [&](unsigned, tt::IniCase kind, HANDLE *lock) {
+        RunebySnapshot first;
+        {
+            const DWORD start = GetTickCount();
+            mt::MapperWindow w(&kRunebyProgram, true);
+            EXPECT_LT(GetTickCount() - start, 2000u);
+            ASSERT_TRUE(IsWindowVisible(w.window()));
+            first = Snap(w.window());
+            if (*lock) CloseHandle(*lock);
+            *lock = nullptr;
+            SendMessageA(w.window(), WM_COMMAND, IDC_SAVE, 0);
+            SendMessageA(w.window(), WM_CLOSE, 0, 0);
+        }
+        if (kind == tt::IniCase::Locked) return;  // read as missing, saved once let go: not the same file
+        // The save is well formed: every binding under its key, and the count.
+        if (kind != tt::IniCase::Folder) {
+            EXPECT_EQ(tt::ReadIni(Settings(), "Map", "Count"), std::to_string(first.bindings.size()));
+            for (size_t n = 1; n <= first.bindings.size(); ++n) {
+                char key[8];
+                wsprintfA(key, "%02d", static_cast<int>(n));
+                EXPECT_EQ(tt::ReadIni(Settings(), "Map", key).size(), 10u) << key;
+            }
+        }
+        mt::MapperWindow again(&kRunebyProgram, true);
+        EXPECT_TRUE(Snap(again.window()) == first);
+    });
+}
