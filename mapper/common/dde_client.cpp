@@ -1,5 +1,6 @@
 #include "dde_client.h"
 #include "list_redraw.h"
+#include "settings_section.h"
 
 DWORD g_ddeRetryMs = 1000;
 
@@ -112,10 +113,11 @@ BOOL LoadCommandList(HWND window, const char *none) {
         return FALSE;
     }
     lstrcpynA(state->commands[0], none, kTextSize);
+    const SettingsSection section("Command", state->iniPath);
     for (int n = 1; n < state->commandCount; ++n) {
         char key[16];
         wsprintfA(key, "%02d", n);
-        GetPrivateProfileStringA("Command", key, "", state->commands[n], kTextSize, state->iniPath);
+        section.Value(key, state->commands[n], kTextSize);
     }
     return TRUE;
 }
@@ -169,12 +171,16 @@ void DdeClientConnect(HWND window) {
             return;
         }
     }
-    char service[kTextSize];
-    char topic[kTextSize];
-    GetPrivateProfileStringA("DDE", "ServiceName", "Tavolin", service, sizeof service, state->iniPath);
-    GetPrivateProfileStringA("DDE", "TopicName", "Command", topic, sizeof topic, state->iniPath);
-    if (!state->ddeService) state->ddeService = DdeCreateStringHandleA(state->ddeInstance, service, CP_WINANSI);
-    if (!state->ddeTopic) state->ddeTopic = DdeCreateStringHandleA(state->ddeInstance, topic, CP_WINANSI);
+    if (!state->ddeService) {
+        char service[kTextSize];
+        GetPrivateProfileStringA("DDE", "ServiceName", "Tavolin", service, sizeof service, state->iniPath);
+        state->ddeService = DdeCreateStringHandleA(state->ddeInstance, service, CP_WINANSI);
+    }
+    if (!state->ddeTopic) {
+        char topic[kTextSize];
+        GetPrivateProfileStringA("DDE", "TopicName", "Command", topic, sizeof topic, state->iniPath);
+        state->ddeTopic = DdeCreateStringHandleA(state->ddeInstance, topic, CP_WINANSI);
+    }
     if (state->ddeService && state->ddeTopic && !ddeConversation && ConnectWorthTrying()) {
         ddeConversation = DdeConnect(state->ddeInstance, state->ddeService, state->ddeTopic, nullptr);
         ddeServerAbsent = !ddeConversation;

@@ -2,6 +2,7 @@
 #include "res/resource.h"
 #include "../common/dde_client.h"
 #include "../common/mapper_settings.h"
+#include "../common/settings_section.h"
 
 namespace {
 
@@ -86,11 +87,12 @@ void LoadJoystickSettings(HWND window) {
     int count = static_cast<int>(GetPrivateProfileIntA("Map", "Count", 0, state->iniPath));
     if (count < 0) count = 0;
     if (count > kMapEntryMax) count = kMapEntryMax;
+    const SettingsSection map("Map", state->iniPath);
     for (int e = 1; e <= count; ++e) {
         char key[16];
         char value[kTextSize];
         wsprintfA(key, "%02d", e);
-        GetPrivateProfileStringA("Map", key, "", value, sizeof value, state->iniPath);
+        map.Value(key, value, sizeof value);
         ApplyButtonMapValue(window, value);
     }
     ReadIconToTray(window);

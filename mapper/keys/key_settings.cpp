@@ -2,6 +2,7 @@
 #include "key_lists.h"
 #include "../common/dde_client.h"
 #include "../common/mapper_settings.h"
+#include "../common/settings_section.h"
 
 namespace {
 
@@ -64,11 +65,12 @@ void LoadMapperSettings(HWND window) {
     int count = static_cast<int>(GetPrivateProfileIntA("Map", "Count", 0, state->iniPath));
     if (count < 0) count = 0;
     if (count > kKeyEntryTotal) count = kKeyEntryTotal;
+    const SettingsSection map("Map", state->iniPath);
     for (int n = 1; n <= count; ++n) {
         char key[16];
         char value[kTextSize];
         wsprintfA(key, "%02d", n);
-        GetPrivateProfileStringA("Map", key, "", value, sizeof value, state->iniPath);
+        map.Value(key, value, sizeof value);
         ApplyMapValue(window, value);
     }
     ReadIconToTray(window);

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include "common/mapper_ids.h"
+#include "dde_link.h"
 
 namespace {
 
@@ -254,4 +255,75 @@ TEST(MapperProgram, RunebyWithoutItsHookLibrarySaysSoAndEnds) {
         EXPECT_EQ(mapper.WaitExit(10000), 0);
         EXPECT_EQ(tt::ReadIni(dir.File("Keys.ini"), "Runeby", "Icon2Tray"), "0");
     }
+}
+
+namespace {
+
+void Chord(WORD modifier, WORD key) {
+    INPUT in[4] = {};
+    const WORD keys[4] = {modifier, key, key, modifier};
+    for (int i = 0; i < 4; ++i) {
+        in[i].type = INPUT_KEYBOARD;
+        in[i].ki.wVk = keys[i];
+        in[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(4, in, sizeof *in);
+}
+
+}  // namespace
+
+// Real key presses through Runeby and its hook library to a counting stand-in
+// for the player, which ends (by quitting, or killed) and starts again every
+// few seconds: every press made while it runs arrives, and Runeby's memory and
+// object counts stay flat. make soak presses 50 000 (TAVOLIN_KEY_PRESSES).
+TEST(MapperSoak, KeysReachAPlayerThatComesAndGoes) {
+    const char *asked = getenv("TAVOLIN_KEY_PRESSES");
+    const int total = asked ? atoi(asked) : 750;
+    tt::TempDir dir;
+    const std::string exe = StageMapper(dir.path, kRuneby, "Runeby.exe");
+    tt::WriteFileBytes(IniOf(exe), "[Runeby]\r\nVersion=2.3(32)\r\n[DDE]\r\nServiceName=Sink\r\nTopicName=Command\r\n"
+                                   "[Command]\r\nCount=1\r\n01=[Play()]\r\n[Map]\r\nCount=1\r\n01=008,049,01\r\n");
+    tt::Program runeby;
+    ASSERT_TRUE(tt::Start(runeby, exe, "", kRuneby.windowClass));
+    const std::string log = dir.File("count.log");
+    constexpr int kBurst = 250;
+    std::vector<tt::Usage> usage;
+    int sent = 0, arrived = 0, whileAway = 0;
+    const DWORD start = GetTickCount();
+    size_t afterFirstMinute = 0;
+    for (int round = 0; sent < total; ++round) {
+        tt::Program sink;
+        ASSERT_TRUE(mt::StartSink(sink, "Sink", log, "quiet"));
+        for (int i = 0; i < kBurst; ++i) {
+            Chord(VK_CONTROL, '1');
+            if (i % 25 == 24) tt::Pump(5);
+            if (i % 50 == 49) usage.push_back(tt::MeasureProcess(runeby.info.hProcess));
+        }
+        sent += kBurst;
+        const int got = mt::SinkCount(log, kBurst);
+        arrived += got;
+        EXPECT_EQ(got, kBurst) << "round " << round;
+        if (round % 2) {
+            DdeLink().Execute("Sink", "Command", "[Quit]", 3000);
+            EXPECT_EQ(sink.WaitExit(5000), 0);
+        } else {
+            TerminateProcess(sink.info.hProcess, 1);  // gone without a word
+            sink.WaitExit(5000);
+        }
+        // Presses with no player: dropped, and they hold nothing up.
+        for (int i = 0; i < 20; ++i) Chord(VK_CONTROL, '1');
+        whileAway += 20;
+        tt::Pump(100);
+        ASSERT_TRUE(runeby.Running());
+        if (!afterFirstMinute && GetTickCount() - start >= 60000) afterFirstMinute = usage.size();
+    }
+    const tt::Usage &first = usage.front(), &last = usage.back();
+    printf("key soak: %d presses while the player was up, %d arrived, %d lost (%d more while it was away); "
+           "Runeby private bytes %lu -> %lu, handles %lu -> %lu, %lu s\n",
+           sent, arrived, sent - arrived, whileAway, static_cast<unsigned long>(first.privateBytes),
+           static_cast<unsigned long>(last.privateBytes), first.handles, last.handles,
+           (GetTickCount() - start) / 1000);
+    EXPECT_EQ(arrived, sent);
+    if (afterFirstMinute) tt::ExpectFlat("Runeby", usage, afterFirstMinute);  // a long run only
+    EXPECT_TRUE(runeby.Close());
 }

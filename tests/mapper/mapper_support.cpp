@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include "common/mapper_shell.h"
+#include "dde_link.h"
 #include <cstdio>
 #include <cstdlib>
 
@@ -90,6 +91,20 @@ MapperWindow::~MapperWindow() {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message != WM_QUIT) DispatchMessageA(&msg);
     }
+}
+
+int SinkCount(const std::string &log, int wanted) {
+    DdeLink link;
+    int last = -1;
+    for (int tries = 0; tries < 100; ++tries) {
+        link.Execute("Sink", "Command", "[Count]", 3000);
+        tt::Pump(50);
+        const std::vector<SinkExecute> counts = ReadSinkLog(log);
+        const int now = counts.empty() ? -1 : atoi(counts.back().bytes.c_str());
+        if (now >= wanted || (now == last && tries > 20)) return now;
+        last = now;
+    }
+    return last;
 }
 
 void ForEachDamagedSettings(const std::string &good, unsigned count,

@@ -45,6 +45,10 @@ private:
     HWND window_ = nullptr;
 };
 
+// The count a quiet sink on "Sink" gives of the executes it has had, once it
+// reaches `wanted` or stops growing.
+int SinkCount(const std::string &log, int wanted);
+
 // Places each damaged copy of `good` as the settings file and runs `run` on
 // it, the seed named in every failure; a locked file is let go when `run`
 // returns. TAVOLIN_SETTINGS_SEED reruns one case.

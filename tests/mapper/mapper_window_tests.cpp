@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include "common/dde_client.h"
 #include "common/mapper_ids.h"
+#include "common/settings_section.h"
 #include "padwig_program.h"
 #include "padwig_state.h"
 #include "player_process.h"
@@ -346,4 +347,30 @@ TEST(MapperSoak, EveryCommandOfALongRunArrives) {
     EXPECT_EQ(got, total);
     DdeClientExecute(w.window(), "[Quit]");
     EXPECT_EQ(sink.WaitExit(5000), 0);
+}
+
+// A section read at once gives each value as a read of its key would, on any
+// file.
+TEST(MapperSettings, ASectionReadAtOnceGivesWhatEachKeyReadGives) {
+    const std::string path = mt::MapperWindow::SettingsPath();
+    const std::string good = "[Command]\r\nCount=12\r\n01=[Play()]\r\n02 = \"[Pause()]\" \r\n03='x'\r\n04=\"\r\n05\r\n"
+                             "06=a=b\r\n[Map]\r\nCount=3\r\n01=008,049,01\r\n02=004,037,02\r\n01=000,112,03\r\n";
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        tt::IniCase kind;
+        const std::string text = tt::DamagedIni(good, seed, &kind);
+        if (kind != tt::IniCase::Text) continue;
+        tt::PlaceIni(path, text, kind);
+        for (const char *name : {"Command", "Map"}) {
+            const SettingsSection section(name, path.c_str());
+            for (int n = 0; n <= 120; ++n) {
+                char key[16];
+                wsprintfA(key, n == 120 ? "Count" : "%02d", n);
+                char one[kTextSize], all[kTextSize];
+                GetPrivateProfileStringA(name, key, "", one, sizeof one, path.c_str());
+                section.Value(key, all, sizeof all);
+                ASSERT_STREQ(all, one) << "seed " << seed << ", [" << name << "] " << key;
+            }
+        }
+    }
+    tt::RemoveIni(path);
 }

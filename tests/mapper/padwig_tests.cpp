@@ -580,3 +580,56 @@ TEST_F(Padwig, AnyFileStartsSaneAndASaveReadsBackTheSame) {
         EXPECT_TRUE(Snap(again.window()) == first);
     });
 }
+
+// The first button of all 16 joysticks going down and up together, through
+// the real timers, to a counting stand-in for the player that ends and starts
+// again: every edge made while it runs sends its command, and memory stays
+// flat. make soak makes 20 000 edges (TAVOLIN_BUTTON_EDGES).
+TEST_F(Padwig, EveryEdgeReachesAPlayerThatComesAndGoes) {
+    const char *asked = getenv("TAVOLIN_BUTTON_EDGES");
+    const int total = asked ? atoi(asked) : 960;
+    std::string map;
+    for (int j = 0; j < kJoystickMax; ++j) {
+        char line[32];
+        wsprintfA(line, "%02d=%02d,00,01,02\r\n", j + 1, j);
+        map += line;
+    }
+    WriteSettings(map, kJoystickMax);
+    script.realTimer = true;
+    mt::MapperWindow w(&kPadwigProgram, true);
+    tt::TempDir dir;
+    const std::string log = dir.File("count.log");
+    constexpr int kToggles = 30;  // even: every round ends with the buttons up
+    std::vector<tt::Usage> usage;
+    int sent = 0, arrived = 0;
+    const DWORD start = GetTickCount();
+    size_t afterFirstMinute = 0;
+    for (int round = 0; sent < total; ++round) {
+        tt::Program sink;
+        ASSERT_TRUE(mt::StartSink(sink, "Sink", log, "quiet"));
+        for (int t = 0; t < kToggles; ++t) {
+            for (auto &b : script.buttons) b ^= 1;
+            tt::Pump(60);
+        }
+        const int edges = kToggles * kJoystickMax;
+        sent += edges;
+        const int got = mt::SinkCount(log, edges);
+        arrived += got;
+        EXPECT_EQ(got, edges) << "round " << round;
+        if (round % 2) {
+            DdeLink().Execute("Sink", "Command", "[Quit]", 3000);
+            EXPECT_EQ(sink.WaitExit(5000), 0);
+        } else {
+            TerminateProcess(sink.info.hProcess, 1);
+            sink.WaitExit(5000);
+        }
+        usage.push_back(tt::MeasureProcess(GetCurrentProcess()));
+        if (!afterFirstMinute && GetTickCount() - start >= 60000) afterFirstMinute = usage.size();
+    }
+    printf("joystick soak: %d edges while the player was up, %d commands arrived, %d lost; private bytes %lu -> %lu, "
+           "%lu s\n",
+           sent, arrived, sent - arrived, static_cast<unsigned long>(usage.front().privateBytes),
+           static_cast<unsigned long>(usage.back().privateBytes), (GetTickCount() - start) / 1000);
+    EXPECT_EQ(arrived, sent);
+    if (afterFirstMinute) tt::ExpectFlat("Padwig", usage, afterFirstMinute);  // a long run only
+}

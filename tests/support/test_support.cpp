@@ -1,5 +1,6 @@
 #include "test_support.h"
 #include <gtest/gtest.h>
+#include <psapi.h>
 #include <cstdio>
 #include <cstring>
 
@@ -327,4 +328,51 @@ std::string Ansi(const char *utf8) {
     if (n) WideCharToMultiByte(CP_ACP, 0, wide, -1, out, sizeof out, nullptr, nullptr);
     return out;
 }
+}  // namespace tt
+
+namespace tt {
+
+Usage MeasureProcess(HANDLE process) {
+    Usage u = {};
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&memory), sizeof memory);
+    u.privateBytes = memory.PrivateUsage;
+    u.workingSet = memory.WorkingSetSize;
+    u.user = GetGuiResources(process, GR_USEROBJECTS);
+    u.gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    GetProcessHandleCount(process, &u.handles);
+    return u;
+}
+
+void ExpectFlat(const char *what, const std::vector<Usage> &samples, size_t skip) {
+    if (samples.size() < skip + 4) {
+        ADD_FAILURE() << what << ": too few samples (" << samples.size() << ")";
+        return;
+    }
+    const size_t quarter = (samples.size() - skip) / 4;
+    auto mean = [&](size_t from, auto field) {
+        double sum = 0;
+        for (size_t i = from; i < from + quarter; ++i) sum += static_cast<double>(field(samples[i]));
+        return sum / static_cast<double>(quarter);
+    };
+    struct Figure {
+        const char *name;
+        double (*get)(const Usage &);
+    };
+    const Figure figures[] = {
+        {"private bytes", [](const Usage &u) { return static_cast<double>(u.privateBytes); }},
+        {"resident bytes", [](const Usage &u) { return static_cast<double>(u.workingSet); }},
+        {"USER objects", [](const Usage &u) { return static_cast<double>(u.user); }},
+        {"GDI objects", [](const Usage &u) { return static_cast<double>(u.gdi); }},
+        {"kernel handles", [](const Usage &u) { return static_cast<double>(u.handles); }},
+    };
+    for (const Figure &f : figures) {
+        const double first = mean(skip, f.get);
+        const double last = mean(samples.size() - quarter, f.get);
+        printf("%s: %s %.0f -> %.0f\n", what, f.name, first, last);
+        EXPECT_LE(last, first * 1.05 + 2) << what << ": " << f.name;  // (+2: counts of zero where the platform has none)
+    }
+}
+
 }  // namespace tt

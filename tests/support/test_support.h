@@ -115,3 +115,17 @@ struct HeldXKey {
     HeldXKey &operator=(const HeldXKey &) = delete;
 };
 }  // namespace tt
+
+namespace tt {
+// What a process holds: private bytes, the resident set, and its counts of
+// USER, GDI and kernel objects (0 where the platform reports none).
+struct Usage {
+    SIZE_T privateBytes, workingSet;
+    DWORD user, gdi, handles;
+};
+Usage MeasureProcess(HANDLE process);
+// The mean of the last quarter of the samples taken after the first `skip`
+// within 5 % (and 2 objects) of the first quarter's, for each figure; prints
+// both, prefixed with `what`.
+void ExpectFlat(const char *what, const std::vector<Usage> &samples, size_t skip);
+}  // namespace tt

@@ -1,0 +1,59 @@
+#include "settings_section.h"
+
+namespace {
+
+constexpr DWORD kFirstSize = 16 * 1024;
+constexpr DWORD kLargestSize = 16 * 1024 * 1024;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+SettingsSection::SettingsSection(const char *section, const char *path) {
+    for (DWORD size = kFirstSize; size <= kLargestSize; size *= 2) {
+        char *buffer = static_cast<char *>(GlobalAlloc(GMEM_FIXED, size));
+        if (!buffer) return;
+        const DWORD copied = GetPrivateProfileSectionA(section, buffer, size, path);
+        if (copied < size - 2) {
+            buffer[copied] = buffer[copied + 1] = '\0';
+            text_ = buffer;
+            return;
+        }
+        GlobalFree(buffer);  // cut short: again with room for it all
+    }
+}
+
+SettingsSection::~SettingsSection() {
+    if (text_) GlobalFree(text_);
+}
+
+void SettingsSection::Value(const char *key, char *out, int size) const {
+    if (size <= 0) return;
+    out[0] = '\0';
+    const int keyLength = lstrlenA(key);
+    for (const char *line = text_; line && *line; line += lstrlenA(line) + 1) {
+        const char *p = line;
+        while (IsBlank(*p)) ++p;
+        const char *equals = p;
+        while (*equals && *equals != '=') ++equals;
+        const char *keyEnd = equals;
+        while (keyEnd > p && IsBlank(keyEnd[-1])) --keyEnd;
+        if (keyEnd - p != keyLength || CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, p, keyLength, key,
+                                                        keyLength) != CSTR_EQUAL)
+            continue;
+        if (!*equals) return;  // a key without a value
+        const char *value = equals + 1;
+        while (IsBlank(*value)) ++value;
+        const char *end = value + lstrlenA(value);
+        while (end > value && IsBlank(end[-1])) --end;
+        if (end - value >= 2 && (*value == '"' || *value == '\'') && end[-1] == *value) {
+            ++value;
+            --end;
+        }
+        int n = static_cast<int>(end - value);
+        if (n > size - 1) n = size - 1;
+        CopyMemory(out, value, n);
+        out[n] = '\0';
+        return;
+    }
+}
