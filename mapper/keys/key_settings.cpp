@@ -2,7 +2,7 @@
 #include "key_lists.h"
 #include "../common/dde_client.h"
 #include "../common/mapper_settings.h"
-#include "../common/settings_section.h"
+#include "settings_section.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "files/recent_files.h"
 #include "res/resource.h"
+#include "settings_section.h"
 
 namespace {
 constexpr int kCompactChars = 51;   // 50 characters and the zero
@@ -75,10 +76,11 @@ int RecentFilesBuildMenu(RecentFiles *list, HMENU menu) {
 
 int RecentFilesRead(RecentFiles *list, const char *section, const char *path) {
     list->entryCount = 0;
+    const SettingsSection names(section, path);
     for (int k = 1; k <= kRecentMax; ++k) {
         char key[16];
         wsprintfA(key, "MRU%d", k);
-        GetPrivateProfileStringA(section, key, "", list->entries[list->entryCount], kPathSize, path);
+        names.Value(key, list->entries[list->entryCount], kPathSize);
         if (list->entries[list->entryCount][0]) ++list->entryCount;
     }
     list->noCompactPath = static_cast<int>(GetPrivateProfileIntA(section, "NoCompactPath", list->noCompactPath, path));

@@ -1,4 +1,5 @@
 #include "files/settings.h"
+#include "settings_section.h"
 #include "files/recent_files.h"
 #include "dde/command_language.h"
 #include "media/media_session.h"
@@ -26,9 +27,9 @@ void WriteLong(const char *section, const char *key, long value, const char *pat
 }
 
 // "flag,x,y": moves the window when the flag is set and both commas are there.
-void ApplyRestorePosition(HWND window, PlayerState *state, const char *path) {
+void ApplyRestorePosition(HWND window, PlayerState *state, const SettingsSection &main) {
     char text[kPathSize] = "";
-    GetPrivateProfileStringA(kMain, "RestorePosition", "", text, sizeof text, path);
+    main.Value("RestorePosition", text, sizeof text);
     const char *first = FindChar(text, ',');
     if (!first) return;
     state->restorePosition = ParseDecimal(text);
@@ -74,12 +75,13 @@ void WriteWindowPosition(HWND window, PlayerState *state, const char *path) {
 }  // namespace
 
 int ReadRecordFormat(RecordFormat *format, const char *section, const char *path) {
+    const SettingsSection values(section, path);
     char text[20];
-    GetPrivateProfileStringA(section, "SamplesPerSec", "22050", text, sizeof text, path);
+    values.Value("SamplesPerSec", text, sizeof text, "22050");
     format->samplesPerSec = static_cast<DWORD>(ParseDecimal(text));
-    GetPrivateProfileStringA(section, "BitsPerSample", "8", text, sizeof text, path);
+    values.Value("BitsPerSample", text, sizeof text, "8");
     format->bitsPerSample = static_cast<WORD>(ParseDecimal(text));
-    GetPrivateProfileStringA(section, "Channels", "1", text, sizeof text, path);
+    values.Value("Channels", text, sizeof text, "1");
     format->channels = static_cast<WORD>(ParseDecimal(text));
     return 1;
 }
@@ -103,10 +105,10 @@ void LoadPlayerSettings(HWND window) {
     state->showErrors = ReadInt(kMain, "ShowError", state->showErrors, path);
     state->showHour = ReadInt(kMain, "ShowHour", state->showHour, path);
     state->repeatAll = ReadInt(kMain, "RepeatAll", state->repeatAll, path);
-    ApplyRestorePosition(window, state, path);
+    ApplyRestorePosition(window, state, SettingsSection(kMain, path));
     state->iconToTray = ReadInt(kMain, "Icon2Tray", state->iconToTray, path);
     state->restoreLastFile = ReadInt(kLastFile, "Restore", state->restoreLastFile, path);
-    GetPrivateProfileStringA(kLastFile, "Name", "", state->lastFile, kPathSize, path);
+    SettingsSection(kLastFile, path).Value("Name", state->lastFile, kPathSize);
     state->lastFilePos = ReadInt(kLastFile, "Pos", state->lastFilePos, path);
     state->lastFileOffset = ReadInt(kLastFile, "Offset", state->lastFileOffset, path);
     ReadRecordFormat(&state->recordFormat, kDevParam, path);

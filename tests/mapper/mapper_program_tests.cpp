@@ -319,10 +319,9 @@ TEST(MapperSoak, KeysReachAPlayerThatComesAndGoes) {
     }
     const tt::Usage &first = usage.front(), &last = usage.back();
     printf("key soak: %d presses while the player was up, %d arrived, %d lost (%d more while it was away); "
-           "Runeby private bytes %lu -> %lu, handles %lu -> %lu, %lu s\n",
-           sent, arrived, sent - arrived, whileAway, static_cast<unsigned long>(first.privateBytes),
-           static_cast<unsigned long>(last.privateBytes), first.handles, last.handles,
-           (GetTickCount() - start) / 1000);
+           "Runeby's resident bytes %lu -> %lu, %lu s\n",
+           sent, arrived, sent - arrived, whileAway, static_cast<unsigned long>(first.workingSet),
+           static_cast<unsigned long>(last.workingSet), (GetTickCount() - start) / 1000);
     EXPECT_EQ(arrived, sent);
     if (afterFirstMinute) tt::ExpectFlat("Runeby", usage, afterFirstMinute);  // a long run only
     EXPECT_TRUE(runeby.Close());

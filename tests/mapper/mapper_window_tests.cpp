@@ -5,7 +5,7 @@
 #include <shellapi.h>
 #include "common/dde_client.h"
 #include "common/mapper_ids.h"
-#include "common/settings_section.h"
+#include "settings_section.h"
 #include "padwig_program.h"
 #include "padwig_state.h"
 #include "player_process.h"
@@ -366,8 +366,8 @@ TEST(MapperSettings, ASectionReadAtOnceGivesWhatEachKeyReadGives) {
                 char key[16];
                 wsprintfA(key, n == 120 ? "Count" : "%02d", n);
                 char one[kTextSize], all[kTextSize];
-                GetPrivateProfileStringA(name, key, "", one, sizeof one, path.c_str());
-                section.Value(key, all, sizeof all);
+                GetPrivateProfileStringA(name, key, "dflt", one, sizeof one, path.c_str());
+                section.Value(key, all, sizeof all, "dflt");
                 ASSERT_STREQ(all, one) << "seed " << seed << ", [" << name << "] " << key;
             }
         }

@@ -626,10 +626,10 @@ TEST_F(Padwig, EveryEdgeReachesAPlayerThatComesAndGoes) {
         usage.push_back(tt::MeasureProcess(GetCurrentProcess()));
         if (!afterFirstMinute && GetTickCount() - start >= 60000) afterFirstMinute = usage.size();
     }
-    printf("joystick soak: %d edges while the player was up, %d commands arrived, %d lost; private bytes %lu -> %lu, "
+    printf("joystick soak: %d edges while the player was up, %d commands arrived, %d lost; resident bytes %lu -> %lu, "
            "%lu s\n",
-           sent, arrived, sent - arrived, static_cast<unsigned long>(usage.front().privateBytes),
-           static_cast<unsigned long>(usage.back().privateBytes), (GetTickCount() - start) / 1000);
+           sent, arrived, sent - arrived, static_cast<unsigned long>(usage.front().workingSet),
+           static_cast<unsigned long>(usage.back().workingSet), (GetTickCount() - start) / 1000);
     EXPECT_EQ(arrived, sent);
     if (afterFirstMinute) tt::ExpectFlat("Padwig", usage, afterFirstMinute);  // a long run only
 }

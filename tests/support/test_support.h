@@ -118,7 +118,8 @@ struct HeldXKey {
 
 namespace tt {
 // What a process holds: private bytes, the resident set, and its counts of
-// USER, GDI and kernel objects (0 where the platform reports none).
+// USER, GDI and kernel objects (0 where the platform reports none: Wine 8
+// reports only the resident set).
 struct Usage {
     SIZE_T privateBytes, workingSet;
     DWORD user, gdi, handles;

@@ -27,9 +27,9 @@ SettingsSection::~SettingsSection() {
     if (text_) GlobalFree(text_);
 }
 
-void SettingsSection::Value(const char *key, char *out, int size) const {
+void SettingsSection::Value(const char *key, char *out, int size, const char *fallback) const {
     if (size <= 0) return;
-    out[0] = '\0';
+    lstrcpynA(out, fallback, size);
     const int keyLength = lstrlenA(key);
     for (const char *line = text_; line && *line; line += lstrlenA(line) + 1) {
         const char *p = line;
@@ -41,7 +41,7 @@ void SettingsSection::Value(const char *key, char *out, int size) const {
         if (keyEnd - p != keyLength || CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, p, keyLength, key,
                                                         keyLength) != CSTR_EQUAL)
             continue;
-        if (!*equals) return;  // a key without a value
+        if (!*equals) return;  // a key without '=': as if it were not there
         const char *value = equals + 1;
         while (IsBlank(*value)) ++value;
         const char *end = value + lstrlenA(value);
