@@ -1,6 +1,7 @@
 #include "mapper_support.h"
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include "common/mapper_ids.h"
 #include "common/mapper_shell.h"
 #include "dde_link.h"
 #include <cstdio>
@@ -107,17 +108,31 @@ int SinkCount(const std::string &log, int wanted) {
     return last;
 }
 
-void ForEachDamagedSettings(const std::string &good, unsigned count,
-                            const std::function<void(unsigned seed, tt::IniCase kind, HANDLE *lock)> &run) {
+void StartOnDamagedSettings(const MapperProgram *program, const std::string &good, unsigned count,
+                            MapperReading (*read)(HWND window)) {
     const unsigned first = tt::FirstSeed();
     for (unsigned seed = first; seed < first + tt::SeedCount(count); ++seed) {
         SCOPED_TRACE("settings seed " + std::to_string(seed) + " (TAVOLIN_SETTINGS_SEED reruns it)");
         tt::IniCase kind;
         const std::string text = tt::DamagedIni(good, seed, &kind);
         HANDLE lock = tt::PlaceIni(MapperWindow::SettingsPath(), text, kind);
-        run(seed, kind, &lock);
-        if (lock) CloseHandle(lock);
-        if (::testing::Test::HasFatalFailure()) return;
+        MapperReading before;
+        {
+            const DWORD start = GetTickCount();
+            MapperWindow w(program, true);
+            EXPECT_LT(GetTickCount() - start, 2000u);
+            ASSERT_TRUE(IsWindowVisible(w.window()));
+            before = read(w.window());
+            if (lock) CloseHandle(lock);
+            SendMessageA(w.window(), WM_COMMAND, IDC_SAVE, 0);
+            SendMessageA(w.window(), WM_CLOSE, 0, 0);
+        }
+        if (kind == tt::IniCase::Locked) continue;  // read as missing, saved once let go: not the same file
+        if (kind != tt::IniCase::Folder) {
+            EXPECT_EQ(tt::ReadIni(MapperWindow::SettingsPath(), "Map", "Count"), std::to_string(before.bindings));
+        }
+        MapperWindow again(program, true);
+        EXPECT_TRUE(read(again.window()).lines == before.lines);
     }
     tt::RemoveIni(MapperWindow::SettingsPath());
 }

@@ -49,10 +49,18 @@ private:
 // reaches `wanted` or stops growing.
 int SinkCount(const std::string &log, int wanted);
 
-// Places each damaged copy of `good` as the settings file and runs `run` on
-// it, the seed named in every failure; a locked file is let go when `run`
-// returns. TAVOLIN_SETTINGS_SEED reruns one case.
-void ForEachDamagedSettings(const std::string &good, unsigned count,
-                            const std::function<void(unsigned seed, tt::IniCase kind, HANDLE *lock)> &run);
+// What a mapper read from its settings, as lines to compare, and how many
+// bindings a save writes of it.
+struct MapperReading {
+    std::vector<std::string> lines;
+    size_t bindings = 0;
+};
+// Starts the mapper's window in this process on each damaged copy of `good`
+// (the seed named in every failure; TAVOLIN_SETTINGS_SEED reruns one): the
+// window within 2 s, and `read`'s own checks of what it holds; then a save
+// and a close. The save's "Map" count is the bindings read, and the next start
+// reads the same. A locked file is let go before the save.
+void StartOnDamagedSettings(const MapperProgram *program, const std::string &good, unsigned count,
+                            MapperReading (*read)(HWND window));
 
 }  // namespace mt

@@ -514,21 +514,13 @@ TEST_F(Padwig, SavedBindingsComeBackAsTheyWereAndALaterEntryKeepsWhatItLeavesOut
 
 namespace {
 
-struct PadwigSnapshot {
-    std::vector<std::string> commands;
-    std::vector<std::string> bindings;  // "joystick,button,press,release"
-    bool iconToTray;
-    bool operator==(const PadwigSnapshot &o) const {
-        return commands == o.commands && bindings == o.bindings && iconToTray == o.iconToTray;
-    }
-};
-
-PadwigSnapshot Snap(HWND window) {
+// What the window holds, checked for sense on the way.
+mt::MapperReading ReadPadwig(HWND window) {
     PadwigState *state = GetPadwigState(window);
-    PadwigSnapshot snap = {};
+    mt::MapperReading snap;
     EXPECT_GE(state->commandCount, 1);
     EXPECT_LE(state->commandCount, 100);
-    for (int i = 0; i < state->commandCount; ++i) snap.commands.push_back(state->commands[i]);
+    for (int i = 0; i < state->commandCount; ++i) snap.lines.push_back(state->commands[i]);
     EXPECT_EQ(mt::ListLines(window, IDC_PRESS_COMMAND).size(), static_cast<size_t>(state->commandCount));
     for (int j = 0; j < kJoystickMax; ++j) {
         EXPECT_EQ(state->buttonLists[j].count, kButtonMax);
@@ -538,14 +530,14 @@ PadwigSnapshot Snap(HWND window) {
             EXPECT_LT(binding->pressCommand, state->commandCount);
             EXPECT_GE(binding->releaseCommand, 0);
             EXPECT_LT(binding->releaseCommand, state->commandCount);
-            if (binding->pressCommand || binding->releaseCommand)
-                snap.bindings.push_back(std::to_string(j) + "," + std::to_string(b) + "," +
-                                        std::to_string(binding->pressCommand) + "," +
-                                        std::to_string(binding->releaseCommand));
+            if (!binding->pressCommand && !binding->releaseCommand) continue;
+            ++snap.bindings;
+            snap.lines.push_back(std::to_string(j) + "," + std::to_string(b) + "," +
+                                 std::to_string(binding->pressCommand) + "," + std::to_string(binding->releaseCommand));
         }
     }
     EXPECT_EQ(mt::ListLines(window, IDC_BUTTONS).size(), static_cast<size_t>(kButtonMax));
-    snap.iconToTray = state->iconToTray != 0;
+    snap.lines.push_back(state->iconToTray ? "Icon2Tray" : "");
     return snap;
 }
 
@@ -558,27 +550,7 @@ TEST_F(Padwig, AnyFileStartsSaneAndASaveReadsBackTheSame) {
         "[Command]\r\nCount=10\r\n01=[Play()]\r\n02=[Pause()]\r\n03=[Play(-5000)]\r\n04=[Top()]\r\n"
         "08=[PlayPause(-5000)]\r\n10=[Close()]\r\n[Map]\r\nCount=5\r\n01=00,00,03,02\r\n02=00,01,08,00\r\n"
         "03=15,31,01,10\r\n04=03,07,00,04\r\n05=01,02,02,02\r\n";
-    mt::ForEachDamagedSettings(good, 40, [&](unsigned, tt::IniCase kind, HANDLE *lock) {
-        PadwigSnapshot first;
-        {
-            const DWORD start = GetTickCount();
-            mt::MapperWindow w(&kPadwigProgram, true);
-            EXPECT_LT(GetTickCount() - start, 2000u);
-            ASSERT_TRUE(IsWindowVisible(w.window()));
-            first = Snap(w.window());
-            if (*lock) CloseHandle(*lock);
-            *lock = nullptr;
-            SendMessageA(w.window(), WM_COMMAND, IDC_SAVE, 0);
-            SendMessageA(w.window(), WM_CLOSE, 0, 0);
-        }
-        if (kind == tt::IniCase::Locked) return;
-        if (kind != tt::IniCase::Folder) {
-            EXPECT_EQ(tt::ReadIni(mt::MapperWindow::SettingsPath(), "Map", "Count"),
-                      std::to_string(first.bindings.size()));
-        }
-        mt::MapperWindow again(&kPadwigProgram, true);
-        EXPECT_TRUE(Snap(again.window()) == first);
-    });
+    mt::StartOnDamagedSettings(&kPadwigProgram, good, 40, ReadPadwig);
 }
 
 // The first button of all 16 joysticks going down and up together, through
