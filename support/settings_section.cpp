@@ -27,6 +27,32 @@ SettingsSection::~SettingsSection() {
     if (text_) GlobalFree(text_);
 }
 
+int SettingsSection::Int(const char *key, int fallback) const {
+    char text[30];  // the profile function reads no more of it
+    Value(key, text, sizeof text);
+    if (!text[0]) return fallback;
+    const char *p = text;
+    while (*p && static_cast<BYTE>(*p) <= ' ') ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    ULONG base = 10;  // or as a "0x", "0o" or "0b" before the digits says
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) base = 16;
+    if (p[0] == '0' && (p[1] == 'o' || p[1] == 'O')) base = 8;
+    if (p[0] == '0' && (p[1] == 'b' || p[1] == 'B')) base = 2;
+    if (base != 10) p += 2;
+    ULONG value = 0;
+    for (;; ++p) {
+        ULONG digit;
+        if (*p >= '0' && *p <= '9') digit = static_cast<ULONG>(*p - '0');
+        else if (*p >= 'a' && *p <= 'z') digit = static_cast<ULONG>(*p - 'a' + 10);
+        else if (*p >= 'A' && *p <= 'Z') digit = static_cast<ULONG>(*p - 'A' + 10);
+        else break;
+        if (digit >= base) break;
+        value = value * base + digit;
+    }
+    return static_cast<int>(negative ? 0u - value : value);
+}
+
 void SettingsSection::Value(const char *key, char *out, int size, const char *fallback) const {
     if (size <= 0) return;
     lstrcpynA(out, fallback, size);

@@ -13,6 +13,10 @@ struct SettingsSection {
     // ignored), enclosing quotes taken off, cut to size - 1; `fallback` when
     // the key is not there or has no '='.
     void Value(const char *key, char *out, int size, const char *fallback = "") const;
+    // As GetPrivateProfileIntA: `fallback` for a key missing or empty, else
+    // the number its value begins with (after blanks, with a sign; decimal,
+    // or hexadecimal, octal or binary after "0x", "0o" or "0b").
+    int Int(const char *key, int fallback) const;
 
 private:
     char *text_ = nullptr;  // "key=value\0...\0\0"

@@ -1,4 +1,5 @@
 #include "mapper_shell.h"
+#include "text_blocks.h"
 #include "mapper_ids.h"
 #include "mapper_settings.h"
 #include "mapper_tray.h"
@@ -18,55 +19,13 @@ constexpr UINT kToolInfoSize = offsetof(TOOLINFOA, lParam) + sizeof(LPARAM);
 static_assert(kToolInfoSize == 44, "tool record, 44-byte form");
 #endif
 
-// One zero-filled text block, locked for the window's life.
-char *AllocTextBlock(HGLOBAL *handle) {
-    *handle = GlobalAlloc(GMEM_ZEROINIT, kTextSize);
-    return *handle ? static_cast<char *>(GlobalLock(*handle)) : nullptr;
-}
-
-void FreeTextBlock(HGLOBAL *handle, char **text) {
-    if (*handle) {
-        GlobalUnlock(*handle);
-        GlobalFree(*handle);
-    }
-    *handle = nullptr;
-    *text = nullptr;
-}
-
-// The last '.' and '\' of text from `from` on; DBCS trail bytes are stepped over.
-void FindNameMarks(char *from, char **lastDot, char **lastSlash) {
-    for (char *p = from; *p; ++p) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
-            if (!p[1]) break;
-            ++p;
-        } else if (*p == '.') {
-            *lastDot = p;
-        } else if (*p == '\\') {
-            *lastSlash = p;
-        }
-    }
-}
-
 // The settings path (the executable's path with ".ini" for its extension) and
 // the title (its base name), from the long form of the module's own name.
 void DeriveSettingsPathAndTitle(MapperState *state) {
-    char path[kTextSize] = "";
-    GetModuleFileNameA(state->instance, path, sizeof path);
-    char *lastDot = path;
-    char *lastSlash = path;
-    FindNameMarks(path, &lastDot, &lastSlash);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-        char *name = lastSlash + (*lastSlash == '\\');
-        const int room = static_cast<int>(sizeof path - (name - path));
-        if (lstrlenA(found.cFileName) < room) {
-            lstrcpynA(name, found.cFileName, room);
-            lastDot = lastSlash;
-            FindNameMarks(lastSlash, &lastDot, &lastSlash);
-        }
-    }
+    char path[kTextSize];
+    char *lastDot;
+    char *lastSlash;
+    ModuleLongPath(state->instance, path, &lastDot, &lastSlash);
     char *name = lastSlash + (*lastSlash == '\\');
     // A name without an extension keeps its whole self; ".ini" is added to it.
     char *end = lastDot > name ? lastDot : name + lstrlenA(name);
@@ -279,7 +238,7 @@ INT_PTR CALLBACK MapperDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         OnMapperSize(window);
         return FALSE;
     case WM_PAINT:
-        return PaintMinimisedIcon(window);
+        return PaintMapperIcon(window);
     case WM_QUERYDRAGICON:
         return state ? reinterpret_cast<INT_PTR>(state->largeIcon) : 0;
     case WM_COMMAND:

@@ -5,22 +5,15 @@
 #include <ddeml.h>
 #include <cstddef>
 #include "record_array.h"
+#include "text_blocks.h"
+#include "tray_icon.h"
 
 constexpr int kTextSize = MAX_PATH;   // every kept path, name and command text
+static_assert(kTextSize == kTextBlockSize, "paths and texts live in text blocks");
 constexpr int kCommandMax = 99;       // numbered commands of the "Command" section
 constexpr UINT kTrayRefreshMs = 3000;
 constexpr char kMapperVersion[] = "2.3(32)";
 
-// The notification-area icon data in its first, 88-byte (32-bit) form.
-struct TrayIconData {
-    DWORD cbSize;
-    HWND hWnd;
-    UINT uID;
-    UINT uFlags;
-    UINT uCallbackMessage;
-    HICON hIcon;
-    CHAR szTip[64];
-};
 
 // The frame's fields of the one record per main window. Each program's record
 // begins with these and adds its own (RunebyState, PadwigState).
@@ -58,9 +51,7 @@ constexpr int kMapperWindowExtra = DLGWINDOWEXTRA + sizeof(LONG_PTR);
 #ifndef _WIN64
 static_assert(DLGWINDOWEXTRA == 30, "dialog extra bytes");
 static_assert(kMapperWindowExtra == 34, "main window extra bytes");
-static_assert(sizeof(TrayIconData) == 88, "tray icon data, first form");
 #endif
-static_assert(offsetof(TrayIconData, szTip) + 64 == sizeof(TrayIconData), "tip is last");
 
 struct MapperTooltip {
     int controlId;

@@ -13,12 +13,6 @@ void PostSendToTray(HWND window) {
     PostMessageA(window, WM_SYSCOMMAND, IDM_SYS_TOTRAY, MAKELPARAM(cursor.x, cursor.y));
 }
 
-void UpdateRestoreMinimise(HWND window, HMENU systemMenu) {
-    const BOOL minimised = IsIconic(window);
-    EnableMenuItem(systemMenu, SC_RESTORE, MF_BYCOMMAND | (minimised ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(systemMenu, SC_MINIMIZE, MF_BYCOMMAND | (minimised ? MF_GRAYED : MF_ENABLED));
-}
-
 }  // namespace
 
 BOOL TrayNotify(MapperState *state, DWORD message) {
@@ -93,13 +87,7 @@ void PrepareMapperMenu(HWND window, HMENU menu, BOOL systemMenu) {
         UpdateRestoreMinimise(window, menu);
         CheckMenuItem(menu, IDM_SYS_ICON2TRAY, MF_BYCOMMAND | (state->iconToTray ? MF_CHECKED : MF_UNCHECKED));
     } else if (state->inTray) {
-        MENUITEMINFOA item = {};
-        item.cbSize = sizeof item;
-        item.fMask = MIIM_STATE;
-        if (GetMenuItemInfoA(menu, IDM_TRAY_RESTORE, FALSE, &item)) {
-            item.fState |= MFS_DEFAULT;
-            SetMenuItemInfoA(menu, IDM_TRAY_RESTORE, FALSE, &item);
-        }
+        MakeDefaultItem(menu, IDM_TRAY_RESTORE);
     }
 }
 
@@ -109,25 +97,11 @@ void OnMapperTrayIcon(HWND window, UINT iconId, UINT mouseMessage) {
     if (mouseMessage == WM_LBUTTONDBLCLK) {
         PostMessageA(window, WM_COMMAND, IDM_TRAY_RESTORE, 0);
     } else if (mouseMessage == WM_RBUTTONDOWN && state->trayMenu) {
-        SetForegroundWindow(window);
-        POINT cursor = {};
-        GetCursorPos(&cursor);
-        TrackPopupMenu(GetSubMenu(state->trayMenu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
-        PostMessageA(window, WM_NULL, 0, 0);
+        ShowTrayMenu(window, state->trayMenu);
     }
 }
 
-BOOL PaintMinimisedIcon(HWND window) {
+BOOL PaintMapperIcon(HWND window) {
     MapperState *state = GetMapperState(window);
-    if (!state || !IsIconic(window)) return FALSE;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    RECT client;
-    GetClientRect(window, &client);
-    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, state->largeIcon);
-    EndPaint(window, &paint);
-    return TRUE;
+    return state ? PaintMinimisedIcon(window, state->largeIcon) : FALSE;
 }

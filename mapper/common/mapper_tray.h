@@ -11,4 +11,4 @@ void OnMapperSize(HWND window);
 void ToggleIconToTray(HWND window);
 void PrepareMapperMenu(HWND window, HMENU menu, BOOL systemMenu);
 void OnMapperTrayIcon(HWND window, UINT iconId, UINT mouseMessage);
-BOOL PaintMinimisedIcon(HWND window);
+BOOL PaintMapperIcon(HWND window);

@@ -235,20 +235,13 @@ BOOL OnPositionBar(HWND window, UINT scrollCode, int thumbPosition, HWND control
     return TRUE;
 }
 
-void UpdateSystemMenuStates(HWND window, HMENU systemMenu) {
-    if (!systemMenu) return;
-    const bool iconic = IsIconic(window) != 0;
-    EnableMenuItem(systemMenu, SC_RESTORE, MF_BYCOMMAND | (iconic ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(systemMenu, SC_MINIMIZE, MF_BYCOMMAND | (iconic ? MF_GRAYED : MF_ENABLED));
-}
-
 BOOL UpdateMenuStates(HWND window, HMENU menu, UINT, BOOL isSystemMenu) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return TRUE;
     if (isSystemMenu) {
         RemoveMenu(menu, SC_SIZE, MF_BYCOMMAND);
         RemoveMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
-        UpdateSystemMenuStates(window, menu);
+        UpdateRestoreMinimise(window, menu);
         CheckMenuItem(menu, IDM_SYS_ICON2TRAY, MF_BYCOMMAND | (state->iconToTray ? MF_CHECKED : MF_UNCHECKED));
         return TRUE;
     }
@@ -268,29 +261,11 @@ BOOL UpdateMenuStates(HWND window, HMENU menu, UINT, BOOL isSystemMenu) {
     enable(IDM_LAST, IsFileOpen(s));
     enable(IDM_RECORD, s == StateRecordReady);
     enable(IDM_SAVEAS, s == StateRecorded);
-    if (state->inTray) {
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_STATE;
-        if (GetMenuItemInfoA(menu, IDM_TRAY_RESTORE, FALSE, &info)) {
-            info.fState |= MFS_DEFAULT;
-            SetMenuItemInfoA(menu, IDM_TRAY_RESTORE, FALSE, &info);
-        }
-    }
+    if (state->inTray) MakeDefaultItem(menu, IDM_TRAY_RESTORE);
     return TRUE;
 }
 
 BOOL PaintIconic(HWND window) {
     PlayerState *state = GetPlayerState(window);
-    if (!state || !IsIconic(window)) return FALSE;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    RECT client;
-    GetClientRect(window, &client);
-    const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, state->largeIcon);
-    EndPaint(window, &paint);
-    return TRUE;
+    return state ? PaintMinimisedIcon(window, state->largeIcon) : FALSE;
 }

@@ -6,5 +6,4 @@ BOOL OnMainCommand(HWND window, UINT notifyCode, UINT commandId, LPARAM lParam);
 BOOL OnRefreshTimer(HWND window, WPARAM timerId);
 BOOL OnPositionBar(HWND window, UINT scrollCode, int thumbPosition, HWND control);
 BOOL UpdateMenuStates(HWND window, HMENU menu, UINT index, BOOL isSystemMenu);
-void UpdateSystemMenuStates(HWND window, HMENU systemMenu);
 BOOL PaintIconic(HWND window);

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "text_blocks.h"
 #include "app/player_state.h"
 #include "app/displays.h"
 #include "app/commands.h"
@@ -22,53 +23,12 @@ HHOOK centreHook = nullptr;
 int centreHolders = 0;  // the CentredDialogs alive
 char suspendedFile[kPathSize];  // the file open at a power suspend
 
-// One 260-byte zero-filled text block, locked for the window's life.
-char *AllocTextBlock(HGLOBAL *handle) {
-    *handle = GlobalAlloc(GMEM_ZEROINIT, kPathSize);
-    return *handle ? static_cast<char *>(GlobalLock(*handle)) : nullptr;
-}
-
-void FreeTextBlock(HGLOBAL *handle, char **text) {
-    if (*handle) {
-        GlobalUnlock(*handle);
-        GlobalFree(*handle);
-    }
-    *handle = nullptr;
-    *text = nullptr;
-}
-
-// Notes the last '.' and '\' of path from `from` on, stepping over DBCS trail bytes.
-void ScanNameMarks(char *from, char **lastDot, char **lastSlash) {
-    for (char *p = from; *p; ++p) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
-            if (!p[1]) break;
-            ++p;
-            continue;
-        }
-        if (*p == '.') *lastDot = p;
-        else if (*p == '\\') *lastSlash = p;
-    }
-}
-
 // appName and iniPath from the module's own (long) file name.
 void DeriveProgramNames(PlayerState *state) {
-    char buffer[kPathSize] = "";
-    GetModuleFileNameA(state->hInstance, buffer, sizeof buffer);
-    char *lastDot = buffer;
-    char *lastSlash = buffer;
-    ScanNameMarks(buffer, &lastDot, &lastSlash);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(buffer, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-        char *tail = lastSlash + (*lastSlash == '\\' ? 1 : 0);
-        const int room = static_cast<int>(sizeof buffer - (tail - buffer));
-        if (lstrlenA(found.cFileName) < room) {
-            lstrcpynA(tail, found.cFileName, room);
-            lastDot = lastSlash;
-            ScanNameMarks(lastSlash, &lastDot, &lastSlash);
-        }
-    }
+    char buffer[kPathSize];
+    char *lastDot;
+    char *lastSlash;
+    ModuleLongPath(state->hInstance, buffer, &lastDot, &lastSlash);
     // iniPath: the path without its extension, then ".ini".
     const int stem = static_cast<int>(lastDot - buffer);
     const int keep = stem > 0 && stem + 5 <= kPathSize ? stem : 0;

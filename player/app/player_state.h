@@ -1,6 +1,8 @@
 // The player's one state record, reached through the main window.
 #pragma once
 #include <windows.h>
+#include "text_blocks.h"
+#include "tray_icon.h"
 #include <array>
 #include <cstddef>
 #include "res/resource.h"
@@ -16,6 +18,7 @@ enum SessionState : int {
 };
 
 constexpr int kPathSize = MAX_PATH;          // every kept path or name
+static_assert(kPathSize == kTextBlockSize, "paths live in text blocks");
 constexpr int kRecentMax = 8;
 constexpr int kMainControlCount = IDC_ZERO - IDC_POSITION_BAR + 1;  // ids IDC_POSITION_BAR..IDC_ZERO
 
@@ -79,16 +82,6 @@ struct RecordFormat {
     WORD channels;
 };
 
-// The notification-area icon data in its first, 88-byte (32-bit) form.
-struct TrayIconData {
-    DWORD cbSize;
-    HWND hWnd;
-    UINT uID;
-    UINT uFlags;
-    UINT uCallbackMessage;
-    HICON hIcon;
-    CHAR szTip[64];
-};
 
 struct PlayerState {
     HINSTANCE hInstance;
@@ -157,13 +150,11 @@ constexpr int kMainWindowExtra = DLGWINDOWEXTRA + sizeof(LONG_PTR);
 #ifndef _WIN64
 static_assert(DLGWINDOWEXTRA == 30, "dialog extra bytes");
 static_assert(kMainWindowExtra == 34, "main window extra bytes");
-static_assert(sizeof(TrayIconData) == 88, "tray icon data, first form");
 static_assert(sizeof(Mp3Decoder) == 4 * 26, "decoder binding block");
 static_assert(sizeof(RecordFormat) == 8, "recording format");
 #endif
 static_assert(offsetof(Mp3Decoder, getVersion) == sizeof(void *) * kDecoderEntryCount,
               "24 entry points follow the module handle");
-static_assert(offsetof(TrayIconData, szTip) + 64 == sizeof(TrayIconData), "tip is last");
 
 inline PlayerState *GetPlayerState(HWND window) {
     return window ? reinterpret_cast<PlayerState *>(GetWindowLongPtrA(window, kStateSlot)) : nullptr;

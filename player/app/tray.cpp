@@ -1,6 +1,5 @@
 #include "app/tray.h"
 #include "app/player_state.h"
-#include "app/commands.h"
 #include "app/displays.h"
 #include "res/resource.h"
 #include <shellapi.h>
@@ -61,7 +60,7 @@ void RefreshTrayTip(HWND window) {
 void OnTraySize(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
-    UpdateSystemMenuStates(window, GetSystemMenu(window, FALSE));
+    UpdateRestoreMinimise(window, GetSystemMenu(window, FALSE));
     if (state->inTray) {
         if (IsWindowVisible(window)) {
             Shell_NotifyIconA(NIM_DELETE, IconData(state));
@@ -94,11 +93,7 @@ void OnTrayNotify(HWND window, UINT iconId, UINT mouseMessage) {
     if (mouseMessage == WM_LBUTTONDBLCLK) {
         PostMessageA(window, WM_COMMAND, IDM_TRAY_RESTORE, 0);
     } else if (mouseMessage == WM_RBUTTONDOWN && state->trayMenu) {
-        SetForegroundWindow(window);
-        POINT cursor = {};
-        GetCursorPos(&cursor);
-        TrackPopupMenu(GetSubMenu(state->trayMenu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
-        PostMessageA(window, WM_NULL, 0, 0);
+        ShowTrayMenu(window, state->trayMenu);
     }
 }
 

@@ -83,7 +83,7 @@ int RecentFilesRead(RecentFiles *list, const char *section, const char *path) {
         names.Value(key, list->entries[list->entryCount], kPathSize);
         if (list->entries[list->entryCount][0]) ++list->entryCount;
     }
-    list->noCompactPath = static_cast<int>(GetPrivateProfileIntA(section, "NoCompactPath", list->noCompactPath, path));
+    list->noCompactPath = names.Int("NoCompactPath", list->noCompactPath);
     return 1;
 }
 

@@ -12,9 +12,6 @@ constexpr const char *kLastFile = "LastFile";
 constexpr const char *kDevParam = "DevParam";
 constexpr const char *kRecent = "RecentFileList";
 
-int ReadInt(const char *section, const char *key, int current, const char *path) {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, current, path));
-}
 
 void WriteFlag(const char *section, const char *key, int value, const char *path) {
     WritePrivateProfileStringA(section, key, value ? "1" : "0", path);
@@ -101,16 +98,19 @@ void LoadPlayerSettings(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
     const char *path = state->iniPath;
-    state->topmost = ReadInt(kMain, "Topmost", state->topmost, path);
-    state->showErrors = ReadInt(kMain, "ShowError", state->showErrors, path);
-    state->showHour = ReadInt(kMain, "ShowHour", state->showHour, path);
-    state->repeatAll = ReadInt(kMain, "RepeatAll", state->repeatAll, path);
-    ApplyRestorePosition(window, state, SettingsSection(kMain, path));
-    state->iconToTray = ReadInt(kMain, "Icon2Tray", state->iconToTray, path);
-    state->restoreLastFile = ReadInt(kLastFile, "Restore", state->restoreLastFile, path);
-    SettingsSection(kLastFile, path).Value("Name", state->lastFile, kPathSize);
-    state->lastFilePos = ReadInt(kLastFile, "Pos", state->lastFilePos, path);
-    state->lastFileOffset = ReadInt(kLastFile, "Offset", state->lastFileOffset, path);
+    // A section at a time: each read of the file is a pass over all of it.
+    const SettingsSection main(kMain, path);
+    state->topmost = main.Int("Topmost", state->topmost);
+    state->showErrors = main.Int("ShowError", state->showErrors);
+    state->showHour = main.Int("ShowHour", state->showHour);
+    state->repeatAll = main.Int("RepeatAll", state->repeatAll);
+    ApplyRestorePosition(window, state, main);
+    state->iconToTray = main.Int("Icon2Tray", state->iconToTray);
+    const SettingsSection last(kLastFile, path);
+    state->restoreLastFile = last.Int("Restore", state->restoreLastFile);
+    last.Value("Name", state->lastFile, kPathSize);
+    state->lastFilePos = last.Int("Pos", state->lastFilePos);
+    state->lastFileOffset = last.Int("Offset", state->lastFileOffset);
     ReadRecordFormat(&state->recordFormat, kDevParam, path);
     RecentFilesRead(&state->recentFiles, kRecent, path);
     RecentFilesBuildMenu(&state->recentFiles, state->fileMenu);

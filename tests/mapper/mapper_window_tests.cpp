@@ -349,12 +349,12 @@ TEST(MapperSoak, EveryCommandOfALongRunArrives) {
     EXPECT_EQ(sink.WaitExit(5000), 0);
 }
 
-// A section read at once gives each value as a read of its key would, on any
-// file.
+// A section read at once gives each value and number as a read of its key
+// would, on any file.
 TEST(MapperSettings, ASectionReadAtOnceGivesWhatEachKeyReadGives) {
     const std::string path = mt::MapperWindow::SettingsPath();
     const std::string good = "[Command]\r\nCount=12\r\n01=[Play()]\r\n02 = \"[Pause()]\" \r\n03='x'\r\n04=\"\r\n05\r\n"
-                             "06=a=b\r\n[Map]\r\nCount=3\r\n01=008,049,01\r\n02=004,037,02\r\n01=000,112,03\r\n";
+                             "06=a=b\r\n07= -12x\r\n08=+2147483649\r\n09=\"-3\"\r\n[Map]\r\nCount=3\r\n01=008,049,01\r\n02=004,037,02\r\n01=000,112,03\r\n";
     for (unsigned seed = 1; seed <= 150; ++seed) {
         tt::IniCase kind;
         const std::string text = tt::DamagedIni(good, seed, &kind);
@@ -369,6 +369,8 @@ TEST(MapperSettings, ASectionReadAtOnceGivesWhatEachKeyReadGives) {
                 GetPrivateProfileStringA(name, key, "dflt", one, sizeof one, path.c_str());
                 section.Value(key, all, sizeof all, "dflt");
                 ASSERT_STREQ(all, one) << "seed " << seed << ", [" << name << "] " << key;
+                ASSERT_EQ(section.Int(key, -77), static_cast<int>(GetPrivateProfileIntA(name, key, -77, path.c_str())))
+                    << "seed " << seed << ", [" << name << "] " << key << "=" << one;
             }
         }
     }
