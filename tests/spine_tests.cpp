@@ -1,6 +1,7 @@
 // The main window created in-process: layout, menus, displays, lifetime.
 #include <gtest/gtest.h>
 #include "test_support.h"
+#include "window_place.h"
 #include "media/media_session.h"
 #include <mmsystem.h>
 #include "in_process.h"
@@ -329,20 +330,20 @@ TEST(Spine, CentringPinsAndPushesInsideScreen) {
     // A parent hanging off the bottom right pushes the dialog back inside.
     HWND parent = CreateWindowExA(0, "STATIC", "p", WS_POPUP | WS_VISIBLE, cx - 50, cy - 50, 400, 300, nullptr, nullptr, instance, nullptr);
     HWND dialog = CreateWindowExA(0, "STATIC", "d", WS_POPUP, 0, 0, 200, 100, parent, nullptr, instance, nullptr);
-    CentreDialog(dialog);
+    CentreWindow(dialog);
     RECT r;
     GetWindowRect(dialog, &r);
     EXPECT_EQ(r.left, cx - 200);
     EXPECT_EQ(r.top, cy - 100);
     // Off the top left: pinned to the edges.
     MoveWindow(parent, -300, -300, 200, 200, FALSE);
-    CentreDialog(dialog);
+    CentreWindow(dialog);
     GetWindowRect(dialog, &r);
     EXPECT_EQ(r.left, 0);
     EXPECT_EQ(r.top, 0);
     // A minimised parent: centred on the screen.
     ShowWindow(parent, SW_MINIMIZE);
-    CentreDialog(dialog);
+    CentreWindow(dialog);
     GetWindowRect(dialog, &r);
     EXPECT_EQ(r.left, cx / 2 - 100);
     EXPECT_EQ(r.top, cy / 2 - 50);

@@ -1,5 +1,6 @@
 #include "mapper_shell.h"
 #include "text_blocks.h"
+#include "window_place.h"
 #include "mapper_ids.h"
 #include "mapper_settings.h"
 #include "mapper_tray.h"
@@ -128,24 +129,6 @@ BOOL OnFrameTimer(HWND window, MapperState *state, UINT_PTR id) {
 
 }  // namespace
 
-void CentreMapperWindow(HWND window) {
-    HWND reference = GetParent(window);
-    if (!reference || IsIconic(reference)) reference = GetDesktopWindow();
-    RECT r, w;
-    GetWindowRect(reference, &r);
-    GetWindowRect(window, &w);
-    const int width = w.right - w.left;
-    const int height = w.bottom - w.top;
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    int x = (r.left + r.right) / 2 - width / 2;
-    int y = (r.top + r.bottom) / 2 - height / 2;
-    if (x < 0) x = 0;
-    else if (x + width > screenWidth) x = screenWidth - width;
-    if (y < 0) y = 0;
-    else if (y + height > screenHeight) y = screenHeight - height;
-    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 BOOL InitMapperWindow(HWND window, HINSTANCE instance) {
     const MapperProgram *program = g_mapperProgram;
@@ -194,7 +177,7 @@ BOOL InitMapperWindow(HWND window, HINSTANCE instance) {
     AppendSystemMenuItems(window, state);
 
     if (program->applyMapping) program->applyMapping(window);
-    CentreMapperWindow(window);
+    CentreWindow(window);
     return TRUE;
 }
 

@@ -10,4 +10,3 @@ HWND CreateMapperWindow(const MapperProgram *program, HINSTANCE instance);
 INT_PTR CALLBACK MapperDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL InitMapperWindow(HWND window, HINSTANCE instance);
 BOOL DestroyMapperWindow(HWND window);
-void CentreMapperWindow(HWND window);

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "text_blocks.h"
+#include "window_place.h"
 #include "app/player_state.h"
 #include "app/displays.h"
 #include "app/commands.h"
@@ -56,7 +57,7 @@ void AppendTraySystemItems(HWND window, PlayerState *state) {
 LRESULT CALLBACK CentreDialogHookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0) {
         const CWPSTRUCT *message = reinterpret_cast<const CWPSTRUCT *>(lParam);
-        if (message->message == WM_INITDIALOG) CentreDialog(message->hwnd);
+        if (message->message == WM_INITDIALOG) CentreWindow(message->hwnd);
     }
     return CallNextHookEx(centreHook, code, wParam, lParam);
 }
@@ -99,24 +100,6 @@ BOOL OnPower(HWND window, WPARAM event) {
 
 }  // namespace
 
-void CentreDialog(HWND dialog) {
-    HWND reference = GetParent(dialog);
-    if (!reference || IsIconic(reference)) reference = GetDesktopWindow();
-    RECT r, d;
-    GetWindowRect(reference, &r);
-    GetWindowRect(dialog, &d);
-    const int width = d.right - d.left;
-    const int height = d.bottom - d.top;
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    int x = (r.left + r.right) / 2 - width / 2;
-    int y = (r.top + r.bottom) / 2 - height / 2;
-    if (x < 0) x = 0;
-    else if (x + width > screenWidth) x = screenWidth - width;
-    if (y < 0) y = 0;
-    else if (y + height > screenHeight) y = screenHeight - height;
-    SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 CentredDialogs::CentredDialogs() {
     if (centreHolders++ == 0)
@@ -139,7 +122,7 @@ void ActivateRunningInstance() {
 }
 
 BOOL InitMainWindow(HWND window, HINSTANCE instance) {
-    CentreDialog(window);
+    CentreWindow(window);
     PlayerState *state = static_cast<PlayerState *>(LocalAlloc(LPTR, sizeof(PlayerState)));
     if (!state) return FALSE;
     SetWindowLongPtrA(window, kStateSlot, reinterpret_cast<LONG_PTR>(state));

@@ -14,7 +14,6 @@ void ActivateRunningInstance();
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL InitMainWindow(HWND window, HINSTANCE instance);
 void TeardownMainWindow(HWND window);
-void CentreDialog(HWND dialog);
 
 // While one lives, each dialog this thread opens (message boxes and common
 // dialogs included) is centred over its owner: the hook sees WM_INITDIALOG
