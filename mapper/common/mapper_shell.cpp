@@ -129,7 +129,6 @@ BOOL OnFrameTimer(HWND window, MapperState *state, UINT_PTR id) {
 
 }  // namespace
 
-
 BOOL InitMapperWindow(HWND window, HINSTANCE instance) {
     const MapperProgram *program = g_mapperProgram;
     MapperState *state = static_cast<MapperState *>(LocalAlloc(LMEM_ZEROINIT, program->stateSize));
