@@ -61,7 +61,7 @@ WORD HeldModifiers(DWORD eventKey) {
     WORD flags = 0;
     for (int i = 0; i < kModifierKeyCount; ++i) {
         if (!(hs.heldModifiers & (1u << i))) continue;
-        if (static_cast<int>(i) != eventModifier && !SystemHolds(kModifierKeys[i].plain)) {
+        if (i != eventModifier && !SystemHolds(kModifierKeys[i].plain)) {
             hs.heldModifiers &= ~(1u << i);
             continue;
         }

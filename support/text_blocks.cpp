@@ -30,6 +30,7 @@ void FindNameMarks(char *from, char **lastDot, char **lastSlash) {
 void ModuleLongPath(HINSTANCE module, char *path, char **lastDot, char **lastSlash) {
     path[0] = '\0';
     GetModuleFileNameA(module, path, kTextBlockSize);
+    path[kTextBlockSize - 1] = '\0';  // a name cut short is not terminated on older systems
     *lastDot = path;
     *lastSlash = path;
     FindNameMarks(path, lastDot, lastSlash);
