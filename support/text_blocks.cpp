@@ -27,6 +27,13 @@ void FindNameMarks(char *from, char **lastDot, char **lastSlash) {
     }
 }
 
+const char *PathExtension(const char *path) {
+    char *dot = nullptr;
+    char *slash = nullptr;
+    FindNameMarks(const_cast<char *>(path), &dot, &slash);  // only reads
+    return (dot && dot != path) ? dot + 1 : "";
+}
+
 void ModuleLongPath(HINSTANCE module, char *path, char **lastDot, char **lastSlash) {
     path[0] = '\0';
     GetModuleFileNameA(module, path, kTextBlockSize);

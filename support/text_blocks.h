@@ -11,6 +11,9 @@ void FreeTextBlock(HGLOBAL *handle, char **text);
 // Notes the last '.' and '\' of text from `from` on; DBCS trail bytes are
 // stepped over, so that a Shift-JIS character ending in 0x5C is no '\'.
 void FindNameMarks(char *from, char **lastDot, char **lastSlash);
+// The text after the last '.' of the whole path, or "" when there is none
+// (or the only '.' is the first character).
+const char *PathExtension(const char *path);
 // The module's own file name (kTextBlockSize bytes at `path`), its last part
 // in its long form, with the marks of its last '.' and '\' (each `path`
 // itself when there is none).

@@ -120,6 +120,11 @@ TEST_F(FakeDecoder, ALateEndOfPlaySignalTouchesNoOtherSession) {
     EXPECT_EQ(Get("GetLen"), "1000");
     EXPECT_EQ(Exec("[Play()]"), kDone);
     EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
+    // MCI's notices (a closed Wave's, say) name devices, not MP3 sessions.
+    for (LPARAM device = 1; device <= 16; ++device)
+        PostMessageA(player.window, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, device);
+    EXPECT_EQ(Get("GetLen"), "1000");
+    EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
 }  // namespace

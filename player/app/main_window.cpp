@@ -6,7 +6,7 @@
 #include "app/commands.h"
 #include "app/tray.h"
 #include "media/media_session.h"
-#include "media/mp3_session.h"
+#include "media/mp3_backend.h"
 #include "dde/dde_server.h"
 #include "files/file_select.h"
 #include "files/recent_files.h"

@@ -76,6 +76,8 @@ struct RecentFiles {
     int noCompactPath;
 };
 
+struct MediaBackend;
+
 struct RecordFormat {
     DWORD samplesPerSec;
     WORD bitsPerSample;
@@ -121,7 +123,7 @@ struct PlayerState {
     int mp3TotalFrames;
     int mp3SamplesPerFrame;
     int mp3Available;
-    int mp3Active;
+    const MediaBackend *media;  // the way the open file plays (null: MCI)
     RecentFiles recentFiles;
     HMENU fileMenu;
     TrayIconData trayIcon;

@@ -1,6 +1,9 @@
-// The media session's MCI branch; the MP3 branch lives in mp3_session.cpp.
+// The media session: one sound file or one new recording. The session keeps
+// its state, the displays and the error boxes; the way the file plays is a
+// MediaBackend, chosen at open and kept until the close.
 #include "media/media_session.h"
-#include "media/mp3_session.h"
+#include "media/mci_backend.h"
+#include "media/mp3_backend.h"
 #include "app/main_window.h"
 #include "app/player_state.h"
 #include "app/displays.h"
@@ -9,7 +12,12 @@
 
 namespace {
 
-constexpr int kMaxPlayAttempts = 5;
+// The ways of playing, tried in turn at open: the first that accepts the
+// file and opens it plays it. A failure of the last one tried is reported.
+constexpr const MediaBackend *kBackends[] = {&kMciBackend, &kMp3Backend};
+
+// A closed session and a recording answer through MCI.
+const MediaBackend *Way(const PlayerState *state) { return state->media ? state->media : &kMciBackend; }
 
 void ClearRepeat(PlayerState *state) {
     state->repeatEnd = 0;
@@ -22,38 +30,15 @@ void ClearDisplays(HWND window) {
     SetFileNameText(window, "");
 }
 
-// The text after the last '.' of the whole path, or "" when there is none
-// (or the only '.' is the first character).
-const char *PathExtension(const char *path) {
-    const char *dot = nullptr;
-    for (const char *p = path; *p; p = CharNextA(p)) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) continue;  // CharNextA steps over the trail byte
-        if (*p == '.') dot = p;
-    }
-    return (dot && dot != path) ? dot + 1 : "";
-}
-
-DWORD SendWait(MCIDEVICEID device, UINT message, DWORD flags, void *params) {
-    return mciSendCommandA(device, message, flags | MCI_WAIT, reinterpret_cast<DWORD_PTR>(params));
-}
-
-DWORD StatusItem(MCIDEVICEID device, DWORD item, DWORD *value) {
-    MCI_STATUS_PARMS status = {};
-    status.dwItem = item;
-    DWORD error = SendWait(device, MCI_STATUS, MCI_STATUS_ITEM, &status);
-    *value = error ? 0 : static_cast<DWORD>(status.dwReturn);
-    return error;
-}
-
 }  // namespace
 
 bool g_errorBoxShown = false;
 bool g_closeAfterErrorBox = false;
 
-// A box with the decoder's last error or the MCI error's text, or a beep
+// A box with the error's text as the way of playing words it, or a beep
 // while errors are not shown. One box at a time: a further error while one is
 // up only beeps, and a close asked for meanwhile happens after it.
-static void ReportError(HWND window, DWORD error, bool decoderText) {
+static void ReportError(HWND window, DWORD error, const MediaBackend *from) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
     if (!state->showErrors || g_errorBoxShown) {
@@ -62,8 +47,7 @@ static void ReportError(HWND window, DWORD error, bool decoderText) {
     }
     char text[kPathSize] = "";
     char caption[kPathSize] = "";
-    if (decoderText) Mp3ErrorText(state, text);
-    else mciGetErrorStringA(error, text, 256);
+    from->errorText(state, error, text);
     lstrcpynA(caption, state->appName, sizeof caption);
     g_errorBoxShown = true;
     {
@@ -77,6 +61,29 @@ static void ReportError(HWND window, DWORD error, bool decoderText) {
     }
 }
 
+void MediaReportError(HWND window, DWORD error) {
+    PlayerState *state = GetPlayerState(window);
+    if (state) ReportError(window, error, Way(state));
+}
+
+// Reports an error of the session's way of playing; true when there was one.
+static bool Failed(HWND window, DWORD error) {
+    if (error) MediaReportError(window, error);
+    return error != 0;
+}
+
+// A way of playing that cannot hold the file: the error, then the close.
+static void GiveUp(HWND window, DWORD error) {
+    MediaReportError(window, error);
+    MediaClose(window);
+}
+
+// A recording that cannot go on: the close, then the error.
+static void CloseOnError(HWND window, DWORD error) {
+    MediaClose(window);
+    ReportError(window, error, &kMciBackend);
+}
+
 int MediaOpen(HWND window, const char *path) {
     PlayerState *state = GetPlayerState(window);
     if (!state || !path) return 0;
@@ -84,7 +91,7 @@ int MediaOpen(HWND window, const char *path) {
         // A name that does not fit the player's 260-byte buffers is refused
         // before anything is closed, with the open failure's own text also
         // while an MP3 is open.
-        ReportError(window, MCIERR_FILE_NOT_FOUND, false);
+        ReportError(window, MCIERR_FILE_NOT_FOUND, &kMciBackend);
         return 0;
     }
     MediaClose(window);
@@ -92,39 +99,20 @@ int MediaOpen(HWND window, const char *path) {
     state->zeroMark = 0;
     ClearRepeat(state);
 
-    char deviceType[256] = "";
-    char section[64] = "";
-    char mp3Ext[16] = "";
-    LoadStringA(state->hInstance, IDS_WAVEAUDIO, deviceType, sizeof deviceType);
-    LoadStringA(state->hInstance, IDS_MCI_EXTENSIONS, section, sizeof section);
-    LoadStringA(state->hInstance, IDS_EXT_MP3, mp3Ext, sizeof mp3Ext);
-    const char *ext = PathExtension(path);
-    char fallback[256];
-    lstrcpynA(fallback, deviceType, sizeof fallback);
-    GetProfileStringA(section, ext, fallback, deviceType, sizeof deviceType);
-    const bool isMp3 = lstrcmpiA(ext, mp3Ext) == 0;
-    const bool mayUseDecoder = state->mp3Available && isMp3;
-
-    MCI_OPEN_PARMSA open = {};
-    open.lpstrDeviceType = deviceType;
-    open.lpstrElementName = path;
-    bool useDecoder = false;
-    DWORD error = SendWait(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &open);
-    if (error) {
-        if (!mayUseDecoder) {
-            MediaReportError(window, error);
-            return 0;
-        }
-        useDecoder = true;
-    } else {
-        state->mciDeviceId = open.wDeviceID;
-        state->sessionState = StateOpened;
-        if (!MediaSetTimeFormat(window)) {
-            if (!mayUseDecoder) return 0;
-            useDecoder = true;
-        }
+    const MediaBackend *way = nullptr;
+    DWORD error = 0;
+    for (const MediaBackend *candidate : kBackends) {
+        if (!candidate->accepts(state, path)) continue;
+        way = candidate;
+        error = way->open(window, state, path);
+        if (!error) break;
     }
-    if (useDecoder && !Mp3Open(window, state, path)) return 0;
+    if (!way || error) {
+        ReportError(window, error, way ? way : &kMciBackend);
+        return 0;
+    }
+    state->media = way;
+    state->sessionState = StateOpened;
 
     const int length = MediaGetLength(window);
     state->scrollScale = ScrollScaleFor(length);
@@ -134,7 +122,15 @@ int MediaOpen(HWND window, const char *path) {
     SetTimeText(window, IDC_POSITION, 0);
     SetFileNameText(window, path);
 
-    if (state->mp3Active && !Mp3Prime(window, state)) return 0;
+    if (way->hold) {
+        if ((error = way->hold(state))) {
+            GiveUp(window, error);
+            return 0;
+        }
+        state->sessionState = StatePaused;
+        // The hold played for a moment: the file stands at its start.
+        if (Failed(window, way->seekToEdge(state, false))) return 0;
+    }
     return 1;
 }
 
@@ -147,7 +143,7 @@ constexpr DWORD kRecordSettleMs = 150;
 // it needs.
 static DWORD StopRecordingUnderWay(PlayerState *state) {
     if (state->sessionState != StateRecording) return 0;
-    const DWORD error = SendWait(state->mciDeviceId, MCI_STOP, 0, nullptr);
+    const DWORD error = MciStop(state);
     Sleep(kRecordSettleMs);
     state->sessionState = StateRecorded;
     return error;
@@ -157,12 +153,8 @@ int MediaClose(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState == StateClosed) return 1;
     StopRecordingUnderWay(state);
-    if (state->mp3Active) {
-        Mp3Close(state);
-    } else {
-        SendWait(state->mciDeviceId, MCI_CLOSE, 0, nullptr);
-        state->mciDeviceId = 0;
-    }
+    Way(state)->close(state);
+    state->media = nullptr;
     state->sessionState = StateClosed;
     ClearDisplays(window);
     state->scrollScale = 1;
@@ -173,56 +165,21 @@ int MediaClose(HWND window) {
     return 1;
 }
 
-int MediaSetTimeFormat(HWND window) {
-    PlayerState *state = GetPlayerState(window);
-    if (!state) return 0;
-    if (state->mp3Active) return 1;
-    MCI_SET_PARMS set = {};
-    set.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
-    DWORD error = SendWait(state->mciDeviceId, MCI_SET, MCI_SET_TIME_FORMAT, &set);
-    if (error) {
-        MediaClose(window);
-        MediaReportError(window, error);
-        return 0;
-    }
-    return 1;
-}
-
 int MediaPlay(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return 0;
     ClearRepeat(state);
     if (!CanPlay(state->sessionState)) return 0;
-    if (state->mp3Active) return Mp3Play(window, state);
-    for (int attempt = 0; attempt < kMaxPlayAttempts; ++attempt) {
-        MCI_PLAY_PARMS play = {};
-        play.dwCallback = reinterpret_cast<DWORD_PTR>(window);
-        DWORD error = mciSendCommandA(state->mciDeviceId, MCI_PLAY, MCI_NOTIFY,
-                                      reinterpret_cast<DWORD_PTR>(&play));
-        if (error) {
-            MediaReportError(window, error);
-            return 0;
-        }
-        if (MediaGetMode(window) == MCI_MODE_PLAY) {
-            state->sessionState = StatePlaying;
-            break;
-        }
-    }
+    bool playing = false;
+    if (Failed(window, Way(state)->play(window, state, &playing))) return 0;
+    if (playing) state->sessionState = StatePlaying;
     return 1;
 }
 
 int MediaPause(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState != StatePlaying) return 1;
-    if (state->mp3Active) {
-        if (!Mp3Pause(window, state)) return 0;
-    } else {
-        DWORD error = SendWait(state->mciDeviceId, MCI_PAUSE, 0, nullptr);
-        if (error) {
-            MediaReportError(window, error);
-            return 0;
-        }
-    }
+    if (Failed(window, Way(state)->pause(state))) return 0;
     state->sessionState = StatePaused;
     ClearRepeat(state);
     return 1;
@@ -233,18 +190,8 @@ static int SeekToEdge(HWND window, bool toEnd) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState == StateClosed) return 1;
     const bool wasPlaying = state->sessionState == StatePlaying;
-    if (state->mp3Active) {
-        if (!Mp3SetSample(window, state, toEnd ? state->mp3TotalSamples - 1 : 0)) return 0;
-    } else {
-        StopRecordingUnderWay(state);
-        // An empty parameter block: some waveaudio drivers (Wine's) refuse a null one.
-        MCI_SEEK_PARMS seek = {};
-        DWORD error = SendWait(state->mciDeviceId, MCI_SEEK, toEnd ? MCI_SEEK_TO_END : MCI_SEEK_TO_START, &seek);
-        if (error) {
-            MediaReportError(window, error);
-            return 0;
-        }
-    }
+    StopRecordingUnderWay(state);
+    if (Failed(window, Way(state)->seekToEdge(state, toEnd))) return 0;
     state->sessionState = StatePaused;
     if (wasPlaying) MediaPlay(window);
     ClearRepeat(state);
@@ -260,27 +207,8 @@ int MediaSeekTo(HWND window, int position) {
     const int length = MediaGetLength(window);
     if (position >= length) position = length - 1;
     if (position < 0) position = 0;  // also for an empty recording
-    if (state->mp3Active) {
-        if (!Mp3SetSample(window, state, MulDiv(position, state->mp3SampleRate, 1000))) return 0;
-    } else {
-        StopRecordingUnderWay(state);
-        DWORD error;
-        if (state->sessionState == StatePlaying) {
-            MCI_PLAY_PARMS play = {};
-            play.dwCallback = reinterpret_cast<DWORD_PTR>(window);
-            play.dwFrom = static_cast<DWORD>(position);
-            error = mciSendCommandA(state->mciDeviceId, MCI_PLAY, MCI_NOTIFY | MCI_FROM,
-                                    reinterpret_cast<DWORD_PTR>(&play));
-        } else {
-            MCI_SEEK_PARMS seek = {};
-            seek.dwTo = static_cast<DWORD>(position);
-            error = SendWait(state->mciDeviceId, MCI_SEEK, MCI_TO, &seek);
-        }
-        if (error) {
-            MediaReportError(window, error);
-            return 0;
-        }
-    }
+    StopRecordingUnderWay(state);
+    if (Failed(window, Way(state)->seekTo(window, state, position))) return 0;
     ClearRepeat(state);
     return 1;
 }
@@ -297,79 +225,35 @@ int MediaZero(HWND window) {
     return 1;
 }
 
-static int StatusMs(HWND window, DWORD item) {
-    PlayerState *state = GetPlayerState(window);
-    if (!state || state->sessionState == StateClosed) return 0;
-    DWORD value = 0;
-    DWORD error = StatusItem(state->mciDeviceId, item, &value);
-    if (error) {
-        MediaReportError(window, error);
-        return 0;
-    }
-    return static_cast<int>(value);
-}
-
 int MediaGetLength(HWND window) {
     PlayerState *state = GetPlayerState(window);
-    if (state && state->mp3Active && state->sessionState != StateClosed) return Mp3GetLength(state);
-    return StatusMs(window, MCI_STATUS_LENGTH);
+    if (!state || state->sessionState == StateClosed) return 0;
+    int ms = 0;
+    return Failed(window, Way(state)->length(state, &ms)) ? 0 : ms;
 }
 
 int MediaGetPosition(HWND window) {
     PlayerState *state = GetPlayerState(window);
-    if (state && state->mp3Active && state->sessionState != StateClosed) return Mp3GetPosition(state);
+    if (!state || state->sessionState == StateClosed) return 0;
     // A new recording has no position until it records (Wine's waveaudio
     // fails the query then).
-    if (state && state->sessionState == StateRecordReady) return 0;
-    return StatusMs(window, MCI_STATUS_POSITION);
+    if (state->sessionState == StateRecordReady) return 0;
+    int ms = 0;
+    return Failed(window, Way(state)->position(state, &ms)) ? 0 : ms;
 }
 
 int MediaGetMode(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return 0;
-    if (state->mp3Active) {
-        // A file so short that it ended while being held stands stopped in
-        // the decoder; the session holds it paused.
-        const int mode = Mp3GetMode(state);
-        return mode == MCI_MODE_STOP && state->sessionState == StatePaused ? MCI_MODE_PAUSE : mode;
-    }
-    DWORD mode = 0;
-    DWORD error = StatusItem(state->mciDeviceId, MCI_STATUS_MODE, &mode);
-    if (error) {
-        MediaReportError(window, error);
-        return 0;
-    }
-    return static_cast<int>(mode);
+    int mode = 0;
+    return Failed(window, Way(state)->mode(state, &mode)) ? 0 : mode;
 }
 
 int MediaGetDevCaps(HWND window) {
     PlayerState *state = GetPlayerState(window);
-    if (!state || state->sessionState != StateClosed || state->mp3Active) return 0;
-    char deviceType[256] = "";
-    LoadStringA(state->hInstance, IDS_WAVEAUDIO, deviceType, sizeof deviceType);
-    MCI_OPEN_PARMSA open = {};
-    open.lpstrDeviceType = deviceType;
-    DWORD error = SendWait(0, MCI_OPEN, MCI_OPEN_TYPE, &open);
-    if (error) {
-        MediaReportError(window, error);
-        return 0;
-    }
-    static constexpr DWORD kItems[] = {MCI_GETDEVCAPS_HAS_AUDIO, MCI_GETDEVCAPS_CAN_PLAY,
-                                       MCI_GETDEVCAPS_CAN_RECORD, MCI_GETDEVCAPS_CAN_SAVE};
+    if (!state || state->sessionState != StateClosed) return 0;
     int bits = 0;
-    for (int i = 0; i < 4; ++i) {
-        MCI_GETDEVCAPS_PARMS caps = {};
-        caps.dwItem = kItems[i];
-        error = SendWait(open.wDeviceID, MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM, &caps);
-        if (error) {
-            MediaReportError(window, error);
-            SendWait(open.wDeviceID, MCI_CLOSE, 0, nullptr);
-            return 0;
-        }
-        if (caps.dwReturn) bits |= 1 << i;
-    }
-    SendWait(open.wDeviceID, MCI_CLOSE, 0, nullptr);
-    return bits;
+    return Failed(window, MciDevCaps(state, &bits)) ? 0 : bits;
 }
 
 int MediaOpenForRecord(HWND window, int samplesPerSec, WORD bitsPerSample, WORD channels) {
@@ -379,59 +263,23 @@ int MediaOpenForRecord(HWND window, int samplesPerSec, WORD bitsPerSample, WORD 
     ClearDisplays(window);
     state->zeroMark = 0;
     ClearRepeat(state);
-
-    char deviceType[256] = "";
+    if (Failed(window, MciOpenNewRecording(state, samplesPerSec, bitsPerSample, channels))) return 0;
+    state->media = &kMciBackend;
     char newName[64] = "";
-    LoadStringA(state->hInstance, IDS_WAVEAUDIO, deviceType, sizeof deviceType);
     LoadStringA(state->hInstance, IDS_NEWRECORDING, newName, sizeof newName);
-    // Keep the waveaudio driver mapped for the process's life: Wine's driver
-    // is unloaded at the last close while its record thread still runs in it.
-    static HMODULE waveDriver = LoadLibraryA("mciwave.dll");
-    (void)waveDriver;
-    MCI_OPEN_PARMSA open = {};
-    open.lpstrDeviceType = deviceType;
-    open.lpstrElementName = "";
-    DWORD error = SendWait(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &open);
-    if (error) {
-        MediaReportError(window, error);
-        return 0;
-    }
-    state->mciDeviceId = open.wDeviceID;
     SetFileNameText(window, newName);
     state->scrollScale = 1;
     SetBarRange(window, 0, 1);
     SetBarPosition(window, 0);
     state->sessionState = StateRecordReady;
-
-    MCI_WAVE_SET_PARMS set = {};
-    set.wFormatTag = WAVE_FORMAT_PCM;
-    set.nChannels = channels;
-    set.nSamplesPerSec = static_cast<DWORD>(samplesPerSec);
-    set.nBlockAlign = static_cast<WORD>(bitsPerSample * channels / 8);
-    set.nAvgBytesPerSec = static_cast<DWORD>(samplesPerSec) * set.nBlockAlign;
-    set.wBitsPerSample = bitsPerSample;
-    error = SendWait(state->mciDeviceId, MCI_SET,
-                     MCI_WAVE_SET_FORMATTAG | MCI_WAVE_SET_CHANNELS | MCI_WAVE_SET_SAMPLESPERSEC |
-                         MCI_WAVE_SET_AVGBYTESPERSEC | MCI_WAVE_SET_BLOCKALIGN | MCI_WAVE_SET_BITSPERSAMPLE,
-                     &set);
-    if (error) {
-        MediaClose(window);
-        MediaReportError(window, error);
-        return 0;
-    }
-    return MediaSetTimeFormat(window) ? 1 : 0;
+    return 1;
 }
 
 int MediaRecord(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState != StateRecordReady) return 0;
-    MCI_RECORD_PARMS record = {};
-    record.dwCallback = reinterpret_cast<DWORD_PTR>(window);
-    DWORD error = mciSendCommandA(state->mciDeviceId, MCI_RECORD, MCI_NOTIFY,
-                                  reinterpret_cast<DWORD_PTR>(&record));
-    if (error) {
-        MediaClose(window);
-        MediaReportError(window, error);
+    if (DWORD error = MciRecord(window, state)) {
+        CloseOnError(window, error);
         return 0;
     }
     state->sessionState = StateRecording;
@@ -442,8 +290,7 @@ int MediaStopRecord(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState != StateRecording) return 0;
     if (DWORD error = StopRecordingUnderWay(state)) {
-        MediaClose(window);
-        MediaReportError(window, error);
+        CloseOnError(window, error);
         return 0;
     }
     return 1;
@@ -456,29 +303,28 @@ int MediaSaveAs(HWND window, const char *path) {
         MediaReportError(window, MCIERR_FILE_NOT_FOUND);
         return 0;
     }
-    MCI_SAVE_PARMSA save = {};
-    save.lpfilename = path;
-    DWORD error = SendWait(state->mciDeviceId, MCI_SAVE, MCI_SAVE_FILE, &save);
-    if (error) {
-        MediaReportError(window, error);
-        return 0;
-    }
+    if (Failed(window, MciSave(state, path))) return 0;
     MediaClose(window);
     return 1;
 }
 
 int MediaOnNotify(HWND window, WPARAM flags, LPARAM lParam) {
     PlayerState *state = GetPlayerState(window);
-    if (!state) return 1;
-    if (state->mp3Active) return Mp3OnNotify(window, state, lParam);
-    if (flags == MCI_NOTIFY_SUCCESSFUL && LOWORD(lParam) == state->mciDeviceId && state->mciDeviceId) {
-        if (state->sessionState == StatePlaying) state->sessionState = StateOpened;
-        else if (state->sessionState == StateRecording) state->sessionState = StateRecorded;
+    if (!state || !Way(state)->isEnd(state, flags, lParam)) return 1;
+    if (state->sessionState == StateRecording) {
+        state->sessionState = StateRecorded;
+    } else if (state->sessionState == StatePlaying) {
+        state->sessionState = StateOpened;
+        // A way that cannot play on from a stop holds the played-out file
+        // paused at its end.
+        const MediaBackend *way = Way(state);
+        if (!way->hold) return 1;
+        if (DWORD error = way->hold(state)) {
+            GiveUp(window, error);
+            return 1;
+        }
+        state->sessionState = StatePaused;
+        MediaLast(window);
     }
     return 1;
-}
-
-void MediaReportError(HWND window, DWORD error) {
-    PlayerState *state = GetPlayerState(window);
-    if (state) ReportError(window, error, state->mp3Active != 0);
 }

@@ -1,11 +1,10 @@
-// The media session: one sound file or one new recording, through MCI or
-// through the MP3 decoder library. Every operation takes the main window.
+// The media session: one sound file or one new recording, played through one
+// of the ways in media_backend.h. Every operation takes the main window.
 #pragma once
 #include <windows.h>
 
 int MediaOpen(HWND window, const char *path);
 int MediaClose(HWND window);
-int MediaSetTimeFormat(HWND window);
 int MediaPlay(HWND window);
 int MediaPause(HWND window);
 int MediaTop(HWND window);
