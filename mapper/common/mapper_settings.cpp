@@ -1,4 +1,5 @@
 #include "mapper_settings.h"
+#include "settings_section.h"
 
 BOOL WriteFirstRunDefaults(HWND window, const IniValue *defaults, int count) {
     MapperState *state = GetMapperState(window);
@@ -33,4 +34,20 @@ void WriteMapperVersion(HWND window) {
 void FlushSettings(HWND window) {
     MapperState *state = GetMapperState(window);
     if (state) WritePrivateProfileStringA(nullptr, nullptr, nullptr, state->iniPath);
+}
+
+void ReadMapEntries(HWND window, int limit, BOOL (*apply)(HWND window, const char *value)) {
+    MapperState *state = GetMapperState(window);
+    if (!state) return;
+    int count = static_cast<int>(GetPrivateProfileIntA("Map", "Count", 0, state->iniPath));
+    if (count < 0) count = 0;
+    if (count > limit) count = limit;
+    const SettingsSection map("Map", state->iniPath);
+    for (int n = 1; n <= count; ++n) {
+        char key[16];
+        char value[kTextSize];
+        wsprintfA(key, "%02d", n);
+        map.Value(key, value, sizeof value);
+        apply(window, value);
+    }
 }

@@ -15,3 +15,6 @@ void ReadIconToTray(HWND window);
 void WriteIconToTray(HWND window);
 void WriteMapperVersion(HWND window);
 void FlushSettings(HWND window);
+// Hands each value of the "Map" section, "01" up to its "Count" (at most
+// `limit`), to `apply` in order.
+void ReadMapEntries(HWND window, int limit, BOOL (*apply)(HWND window, const char *value));

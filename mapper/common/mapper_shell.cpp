@@ -99,6 +99,15 @@ BOOL OnFrameCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     case IDM_TRAY_EXIT:
         PostMessageA(window, WM_CLOSE, 0, 0);
         return FALSE;
+    case IDC_SAVE:
+        g_mapperProgram->save(window);
+        return FALSE;
+    case IDC_APPLY:
+        g_mapperProgram->applyMapping(window);
+        return FALSE;
+    case IDC_CLOSE:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return TRUE;
     default:
         return g_mapperProgram->onCommand
                    ? g_mapperProgram->onCommand(window, HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam))

@@ -76,7 +76,8 @@ struct MapperProgram {
     size_t stateSize;
     void (*setUp)(HWND window);                 // lists, settings, list boxes
     void (*connected)(HWND window);             // after the DDE connect
-    void (*applyMapping)(HWND window);          // after the system menu
+    void (*applyMapping)(HWND window);          // after the system menu, and the Apply button
+    void (*save)(HWND window);                  // the Save button
     BOOL (*onCommand)(HWND window, int code, int id, HWND control);
     BOOL (*onTimer)(HWND window, UINT_PTR id);  // timers other than the tray's
     BOOL (*onMessage)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,7 +2,6 @@
 #include "res/resource.h"
 #include "../common/dde_client.h"
 #include "../common/mapper_settings.h"
-#include "settings_section.h"
 
 namespace {
 
@@ -84,17 +83,7 @@ void LoadJoystickSettings(HWND window) {
     LoadCommandList(window, none);
     // Every entry a save can write is read back (a file with 64 or fewer reads
     // as it always did).
-    int count = static_cast<int>(GetPrivateProfileIntA("Map", "Count", 0, state->iniPath));
-    if (count < 0) count = 0;
-    if (count > kMapEntryMax) count = kMapEntryMax;
-    const SettingsSection map("Map", state->iniPath);
-    for (int e = 1; e <= count; ++e) {
-        char key[16];
-        char value[kTextSize];
-        wsprintfA(key, "%02d", e);
-        map.Value(key, value, sizeof value);
-        ApplyButtonMapValue(window, value);
-    }
+    ReadMapEntries(window, kMapEntryMax, ApplyButtonMapValue);
     ReadIconToTray(window);
 }
 

@@ -104,15 +104,6 @@ BOOL OnJoystickCommand(HWND window, int code, int id, HWND) {
         ClearBindings(window);
         ClearSelections(window);
         return FALSE;
-    case IDC_SAVE:
-        SaveBindings(window);
-        return FALSE;
-    case IDC_APPLY:
-        ApplyBindings(window);
-        return FALSE;
-    case IDC_CLOSE:
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        return TRUE;
     default:
         return FALSE;
     }

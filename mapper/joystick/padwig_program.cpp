@@ -30,6 +30,7 @@ const MapperProgram kPadwigProgram = {
     SetUpJoystickWindow,
     nullptr,
     ApplyBindings,
+    SaveBindings,
     OnJoystickCommand,
     OnPollTimer,
     nullptr,

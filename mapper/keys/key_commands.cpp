@@ -59,15 +59,6 @@ BOOL OnMapperCommand(HWND window, int code, int id, HWND) {
     case IDC_CLEAR:
         ClearBindings(window, state);
         return FALSE;
-    case IDC_SAVE:
-        SaveBindings(window);
-        return FALSE;
-    case IDC_APPLY:
-        ApplyBindings(window);
-        return FALSE;
-    case IDC_CLOSE:
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        return TRUE;
     default:
         return FALSE;
     }

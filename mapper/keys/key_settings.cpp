@@ -2,7 +2,6 @@
 #include "key_lists.h"
 #include "../common/dde_client.h"
 #include "../common/mapper_settings.h"
-#include "settings_section.h"
 
 namespace {
 
@@ -62,17 +61,7 @@ void LoadMapperSettings(HWND window) {
     LoadCommandList(window, kNoCommand);
     // A save writes every binding the key lists can hold, so the load reads
     // as many (a file with 99 or fewer reads as it always did).
-    int count = static_cast<int>(GetPrivateProfileIntA("Map", "Count", 0, state->iniPath));
-    if (count < 0) count = 0;
-    if (count > kKeyEntryTotal) count = kKeyEntryTotal;
-    const SettingsSection map("Map", state->iniPath);
-    for (int n = 1; n <= count; ++n) {
-        char key[16];
-        char value[kTextSize];
-        wsprintfA(key, "%02d", n);
-        map.Value(key, value, sizeof value);
-        ApplyMapValue(window, value);
-    }
+    ReadMapEntries(window, kKeyEntryTotal, ApplyMapValue);
     ReadIconToTray(window);
 }
 

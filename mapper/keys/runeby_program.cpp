@@ -59,6 +59,7 @@ const MapperProgram kRunebyProgram = {
     SetUp,
     Connected,
     ApplyBindings,
+    SaveBindings,
     OnMapperCommand,
     nullptr,
     OnMessage,
