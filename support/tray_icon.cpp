@@ -1,11 +1,15 @@
 #include "tray_icon.h"
 
-void ShowTrayMenu(HWND window, HMENU menu) {
-    SetForegroundWindow(window);
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
-    PostMessageA(window, WM_NULL, 0, 0);  // so that a click elsewhere closes the menu
+void OnTrayIconMouse(HWND window, UINT mouseMessage, UINT restoreCommand, HMENU menu) {
+    if (mouseMessage == WM_LBUTTONDBLCLK) {
+        PostMessageA(window, WM_COMMAND, restoreCommand, 0);
+    } else if (mouseMessage == WM_RBUTTONDOWN && menu) {
+        SetForegroundWindow(window);
+        POINT cursor = {};
+        GetCursorPos(&cursor);
+        TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+        PostMessageA(window, WM_NULL, 0, 0);  // so that a click elsewhere closes the menu
+    }
 }
 
 void MakeDefaultItem(HMENU menu, UINT id) {

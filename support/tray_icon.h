@@ -19,9 +19,10 @@ static_assert(sizeof(TrayIconData) == 88, "tray icon data, first form");
 #endif
 static_assert(offsetof(TrayIconData, szTip) + 64 == sizeof(TrayIconData), "tip is last");
 
-// The first submenu of `menu` at the pointer, owned by the window; the item
-// chosen comes as WM_COMMAND.
-void ShowTrayMenu(HWND window, HMENU menu);
+// A mouse message of the icon: a double click posts `restoreCommand` as
+// WM_COMMAND; the right button opens the first submenu of `menu` (when there
+// is one) at the pointer, its chosen item coming as WM_COMMAND.
+void OnTrayIconMouse(HWND window, UINT mouseMessage, UINT restoreCommand, HMENU menu);
 // Shows item `id` of the menu as its default (bold) item.
 void MakeDefaultItem(HMENU menu, UINT id);
 // Restore offered only while the window is minimised, Minimize only while

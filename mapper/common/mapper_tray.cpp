@@ -93,12 +93,8 @@ void PrepareMapperMenu(HWND window, HMENU menu, BOOL systemMenu) {
 
 void OnMapperTrayIcon(HWND window, UINT iconId, UINT mouseMessage) {
     MapperState *state = GetMapperState(window);
-    if (!state || iconId != g_mapperProgram->trayIconId) return;
-    if (mouseMessage == WM_LBUTTONDBLCLK) {
-        PostMessageA(window, WM_COMMAND, IDM_TRAY_RESTORE, 0);
-    } else if (mouseMessage == WM_RBUTTONDOWN && state->trayMenu) {
-        ShowTrayMenu(window, state->trayMenu);
-    }
+    if (state && iconId == g_mapperProgram->trayIconId)
+        OnTrayIconMouse(window, mouseMessage, IDM_TRAY_RESTORE, state->trayMenu);
 }
 
 BOOL PaintMapperIcon(HWND window) {

@@ -89,12 +89,7 @@ BOOL OnTraySystemCommand(HWND window, WPARAM command) {
 
 void OnTrayNotify(HWND window, UINT iconId, UINT mouseMessage) {
     PlayerState *state = GetPlayerState(window);
-    if (!state || iconId != 1) return;
-    if (mouseMessage == WM_LBUTTONDBLCLK) {
-        PostMessageA(window, WM_COMMAND, IDM_TRAY_RESTORE, 0);
-    } else if (mouseMessage == WM_RBUTTONDOWN && state->trayMenu) {
-        ShowTrayMenu(window, state->trayMenu);
-    }
+    if (state && iconId == 1) OnTrayIconMouse(window, mouseMessage, IDM_TRAY_RESTORE, state->trayMenu);
 }
 
 void OnTaskbarCreated(HWND window) {
