@@ -83,7 +83,8 @@ void RestartInstance(HWND window, MapperState *state) {
 BOOL LoadCommandList(HWND window, const char *none) {
     MapperState *state = GetMapperState(window);
     if (!state) return FALSE;
-    int count = static_cast<int>(GetPrivateProfileIntA("Command", "Count", 0, state->iniPath));
+    const SettingsSection section("Command", state->iniPath);
+    int count = section.Int("Count", 0);
     if (count < 0) count = 0;
     if (count > kCommandMax) count = kCommandMax;
     const int entries = count + 1;
@@ -113,7 +114,6 @@ BOOL LoadCommandList(HWND window, const char *none) {
         return FALSE;
     }
     lstrcpynA(state->commands[0], none, kTextSize);
-    const SettingsSection section("Command", state->iniPath);
     for (int n = 1; n < state->commandCount; ++n) {
         char key[16];
         wsprintfA(key, "%02d", n);

@@ -39,10 +39,10 @@ void FlushSettings(HWND window) {
 void ReadMapEntries(HWND window, int limit, BOOL (*apply)(HWND window, const char *value)) {
     MapperState *state = GetMapperState(window);
     if (!state) return;
-    int count = static_cast<int>(GetPrivateProfileIntA("Map", "Count", 0, state->iniPath));
+    const SettingsSection map("Map", state->iniPath);
+    int count = map.Int("Count", 0);
     if (count < 0) count = 0;
     if (count > limit) count = limit;
-    const SettingsSection map("Map", state->iniPath);
     for (int n = 1; n <= count; ++n) {
         char key[16];
         char value[kTextSize];

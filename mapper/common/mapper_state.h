@@ -14,7 +14,6 @@ constexpr int kCommandMax = 99;       // numbered commands of the "Command" sect
 constexpr UINT kTrayRefreshMs = 3000;
 constexpr char kMapperVersion[] = "2.3(32)";
 
-
 // The frame's fields of the one record per main window. Each program's record
 // begins with these and adds its own (RunebyState, PadwigState).
 struct MapperState {

@@ -100,7 +100,6 @@ BOOL OnPower(HWND window, WPARAM event) {
 
 }  // namespace
 
-
 CentredDialogs::CentredDialogs() {
     if (centreHolders++ == 0)
         centreHook = SetWindowsHookExA(WH_CALLWNDPROC, CentreDialogHookProc, nullptr, GetCurrentThreadId());

@@ -76,14 +76,13 @@ struct RecentFiles {
     int noCompactPath;
 };
 
-struct MediaBackend;
-
 struct RecordFormat {
     DWORD samplesPerSec;
     WORD bitsPerSample;
     WORD channels;
 };
 
+struct MediaBackend;  // media/media_backend.h
 
 struct PlayerState {
     HINSTANCE hInstance;

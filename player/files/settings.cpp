@@ -12,7 +12,6 @@ constexpr const char *kLastFile = "LastFile";
 constexpr const char *kDevParam = "DevParam";
 constexpr const char *kRecent = "RecentFileList";
 
-
 void WriteFlag(const char *section, const char *key, int value, const char *path) {
     WritePrivateProfileStringA(section, key, value ? "1" : "0", path);
 }
