@@ -2,6 +2,7 @@
 // codec and played through waveOut on a thread of the library's own.
 #include "vbmp3.h"
 #include "mp3_frames.h"
+#include "host_system.h"
 #include <mmreg.h>
 #include <msacm.h>
 #include <cstring>
@@ -76,7 +77,7 @@ bool BindEntry(HMODULE module, const char *name, Entry *entry) {
 
 bool BindAcm() {
     if (acm.unprepareHeader) return true;
-    HMODULE module = LoadLibraryA("msacm32.dll");  // kept for the process's life
+    HMODULE module = LoadSystemLibrary("msacm32.dll");  // kept for the process's life
     AcmEntries entries = {};
     if (!module || !BindEntry(module, "acmStreamOpen", &entries.streamOpen) ||
         !BindEntry(module, "acmStreamClose", &entries.streamClose) ||

@@ -167,6 +167,21 @@ TEST_F(Dde, GetCommandsPutTextOnTheClipboard) {
     EXPECT_EQ(tt::ClipboardText(), "83456");
     ASSERT_EQ(Exec("[GetPos2()]"), kDone);
     EXPECT_EQ(tt::ClipboardText(), "00:00:00");
+    // Another program has the clipboard open for a moment when the Get comes.
+    HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE holder = CreateThread(nullptr, 0, [](LPVOID event) -> DWORD {
+        if (!OpenClipboard(nullptr)) return 1;
+        SetEvent(event);
+        Sleep(20);
+        CloseClipboard();
+        return 0;
+    }, opened, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(opened, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(Exec("[GetLen()]"), kDone);
+    WaitForSingleObject(holder, INFINITE);
+    CloseHandle(holder);
+    CloseHandle(opened);
+    EXPECT_EQ(tt::ClipboardText(), "83456");
 }
 
 TEST_F(Dde, RepeatLoopsARangeUntilCleared) {

@@ -126,6 +126,28 @@ TEST_F(Media, SeekClampsAndKeepsState) {
     EXPECT_EQ(MediaPlay(w()), 0);
 }
 
+// 32- and 64-bit programs hear of a suspend only through WM_POWERBROADCAST.
+TEST_F(Media, ASuspendClosesTheFileAndTheResumeOpensItAgainOnceWhereItWas) {
+    ASSERT_EQ(MediaOpen(w(), wave.c_str()), 1);
+    ASSERT_EQ(MediaSeekTo(w(), 1500), 1);
+    SendMessageA(w(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_EQ(s()->sessionState, StateClosed);
+    SendMessageA(w(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_EQ(s()->sessionState, StateOpened);
+    EXPECT_EQ(MediaGetPosition(w()), 1500);
+    MediaSeekTo(w(), 200);
+    SendMessageA(w(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);  // the same resume, for the user
+    EXPECT_EQ(MediaGetPosition(w()), 200);
+    // A resume that comes alone; nothing was open at the suspend.
+    SendMessageA(w(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    SendMessageA(w(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_EQ(MediaGetPosition(w()), 200);
+    MediaClose(w());
+    SendMessageA(w(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    SendMessageA(w(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_EQ(s()->sessionState, StateClosed);
+}
+
 TEST_F(Media, PositionBarSeeksAndPausesPlayback) {
     ASSERT_EQ(MediaOpen(w(), wave.c_str()), 1);
     HWND bar = GetDlgItem(w(), IDC_POSITION_BAR);

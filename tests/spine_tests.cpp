@@ -1,6 +1,7 @@
 // The main window created in-process: layout, menus, displays, lifetime.
 #include <gtest/gtest.h>
 #include "test_support.h"
+#include "host_system.h"
 #include "window_place.h"
 #include "media/media_session.h"
 #include <mmsystem.h>
@@ -349,4 +350,26 @@ TEST(Spine, CentringPinsAndPushesInsideScreen) {
     EXPECT_EQ(r.top, cy / 2 - 50);
     DestroyWindow(dialog);
     DestroyWindow(parent);
+}
+
+// A library planted in the program's folder under a system library's name
+// is never what a system library's load gives.
+TEST(Spine, SystemLibrariesComeOnlyFromTheSystemFolder) {
+    char folder[MAX_PATH];
+    GetModuleFileNameA(nullptr, folder, MAX_PATH);
+    *strrchr(folder, '\\') = '\0';
+    const std::string planted = std::string(folder) + "\\planted_system.dll";
+    ASSERT_TRUE(CopyFileA((std::string(folder) + "\\fake_vbmp3.dll").c_str(), planted.c_str(), FALSE));
+    HMODULE byName = LoadLibraryA("planted_system.dll");
+    EXPECT_TRUE(byName);  // the plant is there to be found
+    if (byName) FreeLibrary(byName);
+    EXPECT_EQ(LoadSystemLibrary("planted_system.dll"), nullptr);
+    DeleteFileA(planted.c_str());
+    HMODULE shlwapi = LoadSystemLibrary("shlwapi.dll");
+    ASSERT_TRUE(shlwapi);
+    char path[MAX_PATH] = "", system[MAX_PATH] = "";
+    GetModuleFileNameA(shlwapi, path, MAX_PATH);
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, lstrlenA(system), system, -1), CSTR_EQUAL)
+        << path;
 }

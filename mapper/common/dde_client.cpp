@@ -1,5 +1,6 @@
 #include "dde_client.h"
 #include "list_redraw.h"
+#include "host_system.h"
 #include "settings_section.h"
 
 DWORD g_ddeRetryMs = 1000;
@@ -26,10 +27,12 @@ void DropConversation() {
 // that ends without uninitialising says nothing to its clients.
 bool ConversationAlive() { return IsWindow(ddePartner) != FALSE; }
 
-// The acknowledgement of an execute hands back the command block, which the
-// client must free. Some DDEML versions (Wine's) keep it, one movable block
-// per command, until the process can allocate no more; after DDEML has taken
-// the acknowledgement, a block still allocated is freed here.
+// The acknowledgement of an execute hands back the command block. Windows'
+// DDEML frees it itself, and the application must not. Wine's keeps it, one
+// movable block per command, until the process can allocate no more: there,
+// and only there, a block still allocated after DDEML has taken the
+// acknowledgement is freed here. (On Windows a handle freed by DDEML may
+// already belong to another movable block of the process.)
 LRESULT CALLBACK ConversationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC original = ddeClientProc;
     if (!original) return DefWindowProcA(window, message, wParam, lParam);
@@ -48,6 +51,7 @@ void NotePartner() {
     info.cb = sizeof info;
     if (!DdeQueryConvInfo(ddeConversation, QID_SYNC, &info)) return;
     ddePartner = info.hwndPartner;
+    if (!RunningUnderWine()) return;
     WNDPROC own = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(info.hwnd, GWLP_WNDPROC));
     if (!own || own == ConversationWindowProc) return;
     ddeClientProc = own;

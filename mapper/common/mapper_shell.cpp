@@ -5,12 +5,14 @@
 #include "mapper_settings.h"
 #include "mapper_tray.h"
 #include "dde_client.h"
+#include "host_system.h"
 #include "library_entry.h"
 #include <commctrl.h>
 #include <shellapi.h>
 
 const MapperProgram *g_mapperProgram = nullptr;
 HWND g_mapperWindow = nullptr;
+UINT_PTR(WINAPI *g_setTimer)(HWND, UINT_PTR, UINT, TIMERPROC) = SetTimer;
 
 namespace {
 
@@ -43,7 +45,7 @@ void DeriveSettingsPathAndTitle(MapperState *state) {
 void InitCommonControlsLibrary() {
     static HMODULE library = nullptr;
     if (library) return;
-    library = LoadLibraryA("comctl32.dll");
+    library = LoadSystemLibrary("comctl32.dll");
     if (auto init = LibraryEntry<void(WINAPI *)()>(library, "InitCommonControls")) init();
 }
 

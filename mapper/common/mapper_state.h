@@ -88,6 +88,9 @@ struct MapperProgram {
 extern const MapperProgram *g_mapperProgram;
 // The process-wide copy of the main window, for the DDE callback.
 extern HWND g_mapperWindow;
+// The window timers' SetTimer (tests stand in for it). With a window,
+// Windows promises only a non-zero return: the id passed is the one kept.
+extern UINT_PTR(WINAPI *g_setTimer)(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc);
 
 inline MapperState *GetMapperState(HWND window) {
     return window ? reinterpret_cast<MapperState *>(GetWindowLongPtrA(window, kStateSlot)) : nullptr;

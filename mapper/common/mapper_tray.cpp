@@ -1,5 +1,6 @@
 #include "mapper_tray.h"
 #include "mapper_ids.h"
+#include "host_system.h"
 #include "library_entry.h"
 #include <shellapi.h>
 
@@ -19,7 +20,7 @@ BOOL TrayNotify(MapperState *state, DWORD message) {
     // The shell library is bound at the first use of the tray, not at start-up.
     static NotifyIconProc notifyIcon = nullptr;
     if (!notifyIcon) {
-        notifyIcon = LibraryEntry<NotifyIconProc>(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA");
+        notifyIcon = LibraryEntry<NotifyIconProc>(LoadSystemLibrary("shell32.dll"), "Shell_NotifyIconA");
         if (!notifyIcon) return FALSE;
     }
     return notifyIcon(message, reinterpret_cast<PNOTIFYICONDATAA>(&state->trayIcon));
@@ -34,7 +35,7 @@ void SendToTray(HWND window) {
     ShowWindow(window, SW_HIDE);
     const UINT_PTR id = g_mapperProgram->trayTimerId ? g_mapperProgram->trayTimerId
                                                      : reinterpret_cast<UINT_PTR>(window);
-    state->trayTimer = SetTimer(window, id, kTrayRefreshMs, nullptr);
+    state->trayTimer = g_setTimer(window, id, kTrayRefreshMs, nullptr) ? id : 0;
     state->inTray = 1;
 }
 

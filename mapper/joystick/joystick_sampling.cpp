@@ -1,6 +1,7 @@
 #include "joystick_sampling.h"
 #include "res/resource.h"
 #include "../common/dde_client.h"
+#include "host_system.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ const ButtonBinding *ActiveBinding(const PadwigState *state, int joystick, int b
 void StartSampling(HWND window) {
     PadwigState *state = GetPadwigState(window);
     if (!state) return;
-    state->pollTimerId = SetTimer(window, kPollTimerId, kPollMs, nullptr);
+    state->pollTimerId = g_setTimer(window, kPollTimerId, kPollMs, nullptr) ? kPollTimerId : 0;
     for (int j = 0; j < state->joystickCount; ++j) {
         state->lastSample[j] = 0;
         state->stableButtons[j] = 0;
@@ -97,6 +98,9 @@ void StartSampling(HWND window) {
     }
     state->answeringCount = 0;
     state->timerResolution = 0;
+    // The window lives in the tray, hidden: without this Windows 11 would
+    // sample at its default resolution of about 15.6 ms and lose short taps.
+    KeepTimerResolutionWhenHidden();
     state->sampleEventId = 0;
     TIMECAPS caps = {};
     if (g_joystickApi.timeGetDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) {
@@ -119,9 +123,17 @@ void CALLBACK SampleTimerCallback(UINT eventId, UINT, DWORD_PTR user, DWORD_PTR,
 void SampleJoysticks(PadwigState *state) {
     const DWORD now = g_joystickApi.getTickCount();
     const bool probing = state->samplePeriod != kSampleMs;  // the once-a-second pass: ask every one
+    // On Windows an id with no joystick is slow to answer: while one answers,
+    // a pass asks at most one of the others, so as not to hold its sampling.
+    bool oneAnswers = false;
+    for (int j = 0; j < state->joystickCount; ++j) oneAnswers = oneAnswers || state->answering[j];
+    bool probeTaken = false;
     LONG answering = 0;
     for (int j = 0; j < state->joystickCount; ++j) {
-        if (!state->answering[j] && !probing && static_cast<LONG>(now - state->nextProbe[j]) < 0) continue;
+        if (!state->answering[j] && !probing) {
+            if (static_cast<LONG>(now - state->nextProbe[j]) < 0 || (oneAnswers && probeTaken)) continue;
+            probeTaken = true;
+        }
         JOYINFOEX info = {};
         info.dwSize = sizeof info;
         info.dwFlags = JOY_RETURNBUTTONS;
@@ -169,7 +181,8 @@ void DispatchButtonChanges(HWND window) {
         EdgeQueue &queue = state->edgeQueues[j];
         // Edges in the order they happened; the first that sends a command
         // ends this joystick's turn, and the rest wait for the next tick.
-        while (queue.taken != queue.added) {
+        // The count is read with a barrier: the entries it covers are whole.
+        while (queue.taken != InterlockedCompareExchange(&queue.added, 0, 0)) {
             const BYTE edge = queue.edges[static_cast<ULONG>(queue.taken) % kEdgeQueueSize];
             InterlockedIncrement(&queue.taken);
             const int button = edge & 31;

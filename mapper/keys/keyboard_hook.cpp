@@ -1,7 +1,7 @@
 #include "keyboard_hook.h"
 #include "runeby_state.h"
 #include "../common/dde_client.h"
-#include "../common/library_entry.h"
+#include "library_entry.h"
 
 namespace {
 

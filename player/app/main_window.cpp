@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "host_system.h"
 #include "text_blocks.h"
 #include "window_place.h"
 #include "app/player_state.h"
@@ -79,23 +80,48 @@ void OnClose(HWND window) {
     DestroyWindow(window);
 }
 
+// A suspend notes the file and position and closes the session; the resume
+// opens the file again there.
+void CloseForSuspend(HWND window, PlayerState *state) {
+    if (IsFileOpen(state->sessionState)) {
+        state->suspendPosition = MediaGetPosition(window);
+        lstrcpynA(suspendedFile, state->currentFile, kPathSize);
+    } else {
+        state->suspendPosition = -1;
+    }
+    MediaClose(window);
+}
+
+void ReopenAfterSuspend(HWND window, PlayerState *state) {
+    if (state->suspendPosition >= 0 && MediaOpen(window, suspendedFile)) MediaSeekTo(window, state->suspendPosition);
+}
+
 BOOL OnPower(HWND window, WPARAM event) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return FALSE;
     if (event == PWR_SUSPENDREQUEST) {
-        if (IsFileOpen(state->sessionState)) {
-            state->suspendPosition = MediaGetPosition(window);
-            lstrcpynA(suspendedFile, state->currentFile, kPathSize);
-        } else {
-            state->suspendPosition = -1;
-        }
-        MediaClose(window);
+        CloseForSuspend(window, state);
         return TRUE;
     }
-    if (event == PWR_SUSPENDRESUME && state->suspendPosition >= 0) {
-        if (MediaOpen(window, suspendedFile)) MediaSeekTo(window, state->suspendPosition);
-    }
+    if (event == PWR_SUSPENDRESUME) ReopenAfterSuspend(window, state);
     return FALSE;
+}
+
+// What 32- and 64-bit programs get instead of WM_POWER. A resume from a
+// suspend comes as PBT_APMRESUMEAUTOMATIC, followed by PBT_APMRESUMESUSPEND
+// when a user is there; either may come alone, and the file opens once.
+BOOL OnPowerBroadcast(HWND window, WPARAM event) {
+    static bool suspended = false;
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return FALSE;
+    if (event == PBT_APMSUSPEND) {
+        CloseForSuspend(window, state);
+        suspended = true;
+    } else if ((event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) && suspended) {
+        suspended = false;
+        ReopenAfterSuspend(window, state);
+    }
+    return TRUE;
 }
 
 }  // namespace
@@ -151,7 +177,7 @@ BOOL InitMainWindow(HWND window, HINSTANCE instance) {
     state->scrollScale = 1;
     state->showHour = 1;
 
-    state->pathLibrary = LoadLibraryA("shlwapi.dll");
+    state->pathLibrary = LoadSystemLibrary("shlwapi.dll");
     if (state->pathLibrary)
         state->pathSetDlgItemPath = reinterpret_cast<PathSetDlgItemPathProc>(
             reinterpret_cast<void *>(GetProcAddress(state->pathLibrary, "PathSetDlgItemPathA")));
@@ -248,6 +274,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return state ? reinterpret_cast<INT_PTR>(state->largeIcon) : 0;
     case WM_POWER:
         return OnPower(window, wParam);
+    case WM_POWERBROADCAST:
+        return OnPowerBroadcast(window, wParam);
     case WM_COMMAND:
         return state ? OnMainCommand(window, HIWORD(wParam), LOWORD(wParam), lParam) : FALSE;
     case WM_SYSCOMMAND:

@@ -58,8 +58,21 @@ bool FormatGet(HWND window, Word word, char *out) {
     }
 }
 
+// Clipboard history, remote desktops and clipboard tools open the clipboard
+// for a moment after every change: a Get waits some 80 ms for it at most.
+constexpr int kClipboardRetries = 8;
+constexpr DWORD kClipboardRetryMs = 10;
+
+bool OpenClipboardSoon(HWND window) {
+    for (int retry = 0;; ++retry) {
+        if (OpenClipboard(window)) return true;
+        if (retry == kClipboardRetries) return false;
+        Sleep(kClipboardRetryMs);
+    }
+}
+
 int PutOnClipboard(HWND window, const char *text) {
-    if (!OpenClipboard(window)) return 0;
+    if (!OpenClipboardSoon(window)) return 0;
     EmptyClipboard();
     int result = 0;
     const int size = lstrlenA(text) + 1;

@@ -1,4 +1,5 @@
 #include "files/file_select.h"
+#include "host_system.h"
 #include "app/main_window.h"
 #include "files/paths.h"
 #include "files/recent_files.h"
@@ -27,7 +28,7 @@ using FileDialogProc = BOOL(WINAPI *)(LPOPENFILENAMEA);
 
 FileDialogProc FileDialog(int open) {
     static HMODULE library = nullptr;
-    if (!library) library = LoadLibraryA("comdlg32.dll");
+    if (!library) library = LoadSystemLibrary("comdlg32.dll");
     if (!library) return nullptr;
     return reinterpret_cast<FileDialogProc>(
         reinterpret_cast<void *>(GetProcAddress(library, open ? "GetOpenFileNameA" : "GetSaveFileNameA")));

@@ -1,5 +1,6 @@
 #include "files/recent_files.h"
 #include "res/resource.h"
+#include "host_system.h"
 #include "settings_section.h"
 
 namespace {
@@ -14,7 +15,7 @@ void RecentFilesInit(RecentFiles *list) {
     list->ownsShlwapi = 0;
     list->shlwapiModule = GetModuleHandleA("shlwapi.dll");
     if (!list->shlwapiModule) {
-        list->shlwapiModule = LoadLibraryExA("shlwapi.dll", nullptr, 0);
+        list->shlwapiModule = LoadSystemLibrary("shlwapi.dll");
         if (list->shlwapiModule) list->ownsShlwapi = 1;
     }
     if (list->shlwapiModule)

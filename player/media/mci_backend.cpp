@@ -2,6 +2,7 @@
 // in the profile's MCI extensions section, waveaudio when it names none.
 #include "media/mci_backend.h"
 #include "res/resource.h"
+#include "host_system.h"
 #include "text_blocks.h"
 #include <mmsystem.h>
 
@@ -126,7 +127,8 @@ DWORD MciOpenNewRecording(PlayerState *state, int samplesPerSec, WORD bitsPerSam
     LoadStringA(state->hInstance, IDS_WAVEAUDIO, deviceType, sizeof deviceType);
     // Keep the waveaudio driver mapped for the process's life: Wine's driver
     // is unloaded at the last close while its record thread still runs in it.
-    static HMODULE waveDriver = LoadLibraryA("mciwave.dll");
+    // Windows' driver has no such thread.
+    static HMODULE waveDriver = RunningUnderWine() ? LoadSystemLibrary("mciwave.dll") : nullptr;
     (void)waveDriver;
     if (DWORD error = OpenDevice(state, deviceType, nullptr)) return error;
     MCI_WAVE_SET_PARMS set = {};

@@ -2,6 +2,7 @@
 // its state, the displays and the error boxes; the way the file plays is a
 // MediaBackend, chosen at open and kept until the close.
 #include "media/media_session.h"
+#include "host_system.h"
 #include "media/mci_backend.h"
 #include "media/mp3_backend.h"
 #include "app/main_window.h"
@@ -140,11 +141,11 @@ constexpr DWORD kRecordSettleMs = 150;
 // record thread has let go of the input device and the file; a seek, save or
 // close in that moment, or the process ending, can hang or crash. Every way
 // out of a recording under way stops it here and gives the thread the moment
-// it needs.
+// it needs. Windows' driver stops synchronously: there nothing waits.
 static DWORD StopRecordingUnderWay(PlayerState *state) {
     if (state->sessionState != StateRecording) return 0;
     const DWORD error = MciStop(state);
-    Sleep(kRecordSettleMs);
+    if (RunningUnderWine()) Sleep(kRecordSettleMs);
     state->sessionState = StateRecorded;
     return error;
 }

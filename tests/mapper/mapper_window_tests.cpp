@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include "common/dde_client.h"
 #include "common/mapper_ids.h"
+#include "host_system.h"
 #include "settings_section.h"
 #include "padwig_program.h"
 #include "padwig_state.h"
@@ -315,6 +316,24 @@ TEST(MapperDde, CommandsLeaveNothingBehindInTheClient) {
     ASSERT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 301; }, 20000));
     tt::Pump(300);
     EXPECT_GE(MovableBlocksLeft() + 10, before);
+    // On Windows DDEML frees the block itself: there (said through the seam)
+    // the conversation window keeps DDEML's own procedure.
+    auto procedureIsOurs = [] {
+        CONVINFO info = {};
+        info.cb = sizeof info;
+        DdeQueryConvInfo(DdeClientConversation(), QID_SYNC, &info);
+        HMODULE module = nullptr;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(GetWindowLongPtrA(info.hwnd, GWLP_WNDPROC)), &module);
+        return module == GetModuleHandleA(nullptr);
+    };
+    EXPECT_TRUE(procedureIsOurs());
+    g_hostIsWine = 0;
+    DdeClientDisconnect(w.window());
+    DdeClientConnect(w.window());
+    ASSERT_TRUE(DdeClientConversation());
+    EXPECT_FALSE(procedureIsOurs());
+    g_hostIsWine = -1;
     DdeClientExecute(w.window(), "[Quit]");
     EXPECT_EQ(sink.WaitExit(5000), 0);
 }

@@ -6,6 +6,7 @@
 #include "button_bindings.h"
 #include "joystick_sampling.h"
 #include "joystick_window.h"
+#include "common/mapper_ids.h"
 #include "padwig_program.h"
 #include "joystick/res/resource.h"
 #include "player_process.h"
@@ -442,9 +443,40 @@ TEST_F(Padwig, SamplingRestsWhileNoJoystickAnswersAndEndsWithoutALateCallback) {
     for (int pass = 0; pass < 5; ++pass) SampleJoysticks(state);
     EXPECT_EQ(script.asked[0], 2);
     EXPECT_EQ(script.asked[3], 7);
+    // Then one at a time, a pass each, while joystick 4 goes on every pass.
     script.tick += kProbeMs;
-    SampleJoysticks(state);
-    EXPECT_EQ(script.asked[0], 3);
+    for (int pass = 1; pass <= kJoystickMax - 1; ++pass) {
+        SampleJoysticks(state);
+        LONG absentAsked = 0;
+        for (int j = 0; j < kJoystickMax; ++j) absentAsked += j == 3 ? 0 : script.asked[j] - 2;
+        EXPECT_EQ(absentAsked, pass);
+    }
+    EXPECT_EQ(script.asked[3], 7 + kJoystickMax - 1);
+}
+
+namespace {
+
+// With a window, Windows promises only a non-zero return; this one returns
+// 1, Padwig's poll timer id (Wine returns the id passed).
+UINT_PTR WINAPI SetTimerReturningOne(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc) {
+    return SetTimer(window, id, ms, proc) ? 1 : 0;
+}
+
+}  // namespace
+
+TEST_F(PadwigSink, InTheTrayAndBackEdgesGoOutWhateverSetTimerReturns) {
+    WriteSettings("01=00,00,01,02\r\n", 1);
+    g_setTimer = SetTimerReturningOne;
+    mt::MapperWindow w(&kPadwigProgram, true);
+    SendMessageA(w.window(), WM_SYSCOMMAND, IDM_SYS_TOTRAY, 0);
+    ASSERT_EQ(State(w)->inTray, 1);
+    Settle(w, 0, 1);
+    EXPECT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 1; }, 3000));
+    SendMessageA(w.window(), WM_COMMAND, IDM_TRAY_RESTORE, 0);
+    ASSERT_EQ(State(w)->inTray, 0);
+    Settle(w, 0, 0);
+    EXPECT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 2; }, 3000));
+    g_setTimer = SetTimer;
 }
 
 TEST_F(Padwig, TheStatusIsWrittenOnlyWhenItChanges) {
