@@ -19,11 +19,14 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${TAVOLIN_HEADLESS:-}" ]; then
     "$WINE64" "$1/WinPost.exe" RunebyWndClass 0x10 0 0; "$WINE64" "$1/WinPost.exe" PadwigWndClass 0x10 0 0; wait' \
     run-demo "$bin" "$demo"
 fi
+# The demo is played from a neutral folder of the prefix, so that no path of
+# this machine shows in the pictures.
 TAVOLIN_HEADLESS=1 TAVOLIN_SHOT_DELAY=1 exec "$top/tools/run.sh" bash -c '
   shots=$1/build/screenshots
+  mkdir -p "$WINEPREFIX/drive_c/Music" && cp "$4" "$WINEPREFIX/drive_c/Music/demo.wav"
   TAVOLIN_SHOT_KEEP=1 bash "$1/tools/screenshot.sh" "$2/Tavolin.exe" "$shots/demo.png" TavolinWndClass -- "$3" &
   sleep 3
   bash "$1/tools/screenshot.sh" "$2/Runeby.exe" "$shots/runeby.png" RunebyWndClass
   bash "$1/tools/screenshot.sh" "$2/Padwig.exe" "$shots/padwig.png" PadwigWndClass
   "$WINE64" "$2/WinPost.exe" TavolinWndClass 0x10 0 0; wait' \
-  run-demo "$top" "$bin" "Z:${demo//\//\\}"
+  run-demo "$top" "$bin" "C:\\Music\\demo.wav" "$demo"

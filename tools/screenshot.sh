@@ -10,6 +10,8 @@ mkdir -p "$(dirname "$out")"
 "$WINE64" "$program" "$@" >/dev/null 2>&1 &
 pid=$!
 bmp=${out%.png}.bmp
+# The pointer rests in the desktop's corner, away from any window and tooltip.
+xdotool mousemove 0 0 >/dev/null 2>&1
 sleep "${TAVOLIN_SHOT_DELAY:-0}"
 if [ "$cls" = "*" ]; then
   sleep 2
