@@ -368,6 +368,7 @@ TEST_F(Files, FilterFollowsDecoderAndMciExtensions) {
 
 // Answers the file dialog this thread shows: types a name and presses OK, or cancels.
 static std::string dialogName;
+static std::wstring dialogWideName;  // typed instead, when set
 static bool dialogSeen = false;
 static VOID CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
     for (HWND box : tt::ProcessWindows(GetCurrentProcessId(), "#32770")) {
@@ -379,7 +380,8 @@ static VOID CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
         }
         HWND edit = GetDlgItem(box, 0x47C);  // the file name combo box
         if (!edit) edit = GetDlgItem(box, 0x480);
-        SetWindowTextA(edit, dialogName.c_str());
+        if (dialogWideName.empty()) SetWindowTextA(edit, dialogName.c_str());
+        else SetWindowTextW(edit, dialogWideName.c_str());
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
         dialogName.clear();
         return;
@@ -453,6 +455,41 @@ static HDROP MakeDrop(const std::vector<std::string> &names) {
     }
     GlobalUnlock(block);
     return static_cast<HDROP>(block);
+}
+
+// A drop hands names over in UTF-16: one the code page cannot write opens by
+// its short alias, shows its real name, and reopens from the recent list.
+TEST_F(Files, ANameBeyondTheCodePageOpensByItsAliasFromADropAndTheRecentList) {
+    pw.Command(IDM_SHOWERROR);  // a failed open only beeps
+    WCHAR folder[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, dir.path.c_str(), -1, folder, MAX_PATH);
+    const std::wstring real = std::wstring(folder) + L"\\녹음 🎵.wav";
+    ASSERT_TRUE(CopyFileW(std::wstring(folder).append(L"\\tone.wav").c_str(), real.c_str(), FALSE));
+    const size_t bytes = (real.size() + 2) * sizeof(WCHAR);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
+    DROPFILES *drop = static_cast<DROPFILES *>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(drop + 1, real.c_str(), (real.size() + 1) * sizeof(WCHAR));
+    GlobalUnlock(block);
+    OnDropFiles(w(), static_cast<HDROP>(block));
+    ASSERT_EQ(s()->sessionState, StateOpened);
+    const std::string alias = s()->currentFile;
+    EXPECT_EQ(alias.find('?'), std::string::npos) << alias;
+    WCHAR shown[MAX_PATH] = L"";
+    GetDlgItemTextW(w(), IDC_FILENAME, shown, MAX_PATH);
+    EXPECT_NE(std::wstring(shown).find(L"녹음 🎵.wav"), std::wstring::npos);
+    EXPECT_EQ(std::string(s()->recentFiles.entries[0]), alias);
+    MediaClose(w());
+    pw.Command(IDM_MRU_FIRST);
+    EXPECT_EQ(s()->sessionState, StateOpened);
+    EXPECT_EQ(std::string(s()->currentFile), alias);
+    // And from the open dialog.
+    MediaClose(w());
+    dialogWideName = real;
+    EXPECT_EQ(RunDialog([&] { return ChooseFile(w(), 1, dir.path.c_str()); }, "typed"), 1);
+    dialogWideName.clear();
+    EXPECT_EQ(std::string(s()->currentFile), alias);
 }
 
 TEST_F(Files, DropOpensTheFirstThatOpensAndAFolderShowsTheDialog) {

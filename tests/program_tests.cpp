@@ -111,3 +111,41 @@ TEST(Program, StartsFromDamagedSettingsFiles) {
         EXPECT_TRUE(player.Close());
     }
 }
+
+namespace {
+
+std::wstring Wide(const std::string &ansi) {
+    WCHAR wide[MAX_PATH * 2] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH * 2);
+    return wide;
+}
+
+}  // namespace
+
+// A name the code page cannot write, given on the command line (in full only
+// through the UTF-16 command line), opens by its short alias, which the
+// recent-file list keeps; the window shows the real name.
+TEST_F(ProgramEnd, ANameBeyondTheCodePageOnTheCommandLineOpensByItsAlias) {
+    const std::string wave = dir.File("tone.wav");
+    tt::WriteWave(wave, 3000);
+    const std::wstring real = Wide(dir.path) + L"\\녹음 🎵.wav";
+    ASSERT_TRUE(CopyFileW(Wide(wave).c_str(), real.c_str(), FALSE));
+    exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
+    tt::WriteIni(dir.File("Tavolin.ini"), "Tavolin", "ShowError", "0");
+    std::wstring line = L"\"" + Wide(exe) + L"\" " + real;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &player.info));
+    player.window = tt::WaitForWindow("TavolinWndClass", player.info.dwProcessId, 15000);
+    ASSERT_TRUE(player.window);
+    service = "Tavolin";
+    ASSERT_TRUE(tt::WaitUntil([&] { return Get("GetLen") == "3000"; }, 5000));
+    WCHAR shown[MAX_PATH] = L"";
+    GetDlgItemTextW(player.window, IDC_FILENAME, shown, MAX_PATH);
+    EXPECT_NE(std::wstring(shown).find(L"녹음 🎵.wav"), std::wstring::npos);
+    EXPECT_TRUE(player.Close());
+    const std::string alias = tt::ReadIni(dir.File("Tavolin.ini"), "RecentFileList", "MRU1");
+    EXPECT_EQ(alias.find('?'), std::string::npos) << alias;
+    EXPECT_EQ(GetFileAttributesA(alias.c_str()), GetFileAttributesW(real.c_str()));
+}

@@ -1,5 +1,6 @@
 #include "app/displays.h"
 #include "app/player_state.h"
+#include "files/paths.h"
 #include "res/resource.h"
 
 HWND MainControl(HWND window, int controlId) {
@@ -38,6 +39,13 @@ void SetFileNameText(HWND window, const char *name) {
     PlayerState *state = GetPlayerState(window);
     if (state) {
         if (name != state->currentFile) lstrcpynA(state->currentFile, name, kPathSize);
+        // A file opened by its short alias shows its real name.
+        WCHAR real[kPathSize];
+        if (LongNameBeyondCodePage(name, real)) {
+            if (!state->pathSetDlgItemPathW || !state->pathSetDlgItemPathW(window, IDC_FILENAME, real))
+                SetDlgItemTextW(window, IDC_FILENAME, real);
+            return;
+        }
         if (state->pathSetDlgItemPath) {
             state->pathSetDlgItemPath(window, IDC_FILENAME, name);
             return;

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "host_system.h"
+#include "library_entry.h"
 #include "text_blocks.h"
 #include "window_place.h"
 #include "app/player_state.h"
@@ -10,6 +11,7 @@
 #include "media/mp3_backend.h"
 #include "dde/dde_server.h"
 #include "files/file_select.h"
+#include "files/paths.h"
 #include "files/recent_files.h"
 #include "files/settings.h"
 #include "res/resource.h"
@@ -181,6 +183,7 @@ BOOL InitMainWindow(HWND window, HINSTANCE instance) {
     if (state->pathLibrary)
         state->pathSetDlgItemPath = reinterpret_cast<PathSetDlgItemPathProc>(
             reinterpret_cast<void *>(GetProcAddress(state->pathLibrary, "PathSetDlgItemPathA")));
+    state->pathSetDlgItemPathW = LibraryEntry<PathSetDlgItemPathWProc>(state->pathLibrary, "PathSetDlgItemPathW");
 
     DeriveProgramNames(state);
     SetWindowTextA(window, state->appName);
@@ -230,6 +233,7 @@ void TeardownMainWindow(HWND window) {
         UnbindDecoder(state);
         if (state->pathLibrary) {
             state->pathSetDlgItemPath = nullptr;
+            state->pathSetDlgItemPathW = nullptr;
             FreeLibrary(state->pathLibrary);
             state->pathLibrary = nullptr;
         }
@@ -341,8 +345,9 @@ int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, i
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     PlayerState *state = GetPlayerState(window);
+    char commandAlias[kPathSize];  // the tail's short alias, where it needs one
     if (state) {
-        if (commandTail && *commandTail) state->pendingCommandFile = commandTail;
+        if (commandTail && *commandTail) state->pendingCommandFile = CommandLineFileName(commandTail, commandAlias);
         if (state->pendingCommandFile || !state->restoreLastFile) state->lastFile[0] = '\0';
     }
     CoInitialize(nullptr);

@@ -66,6 +66,7 @@ constexpr int kDecoderEntryCount = 24;
 
 typedef BOOL(WINAPI *PathCompactPathExProc)(LPSTR out, LPCSTR src, UINT max, DWORD flags);
 typedef BOOL(WINAPI *PathSetDlgItemPathProc)(HWND dialog, int id, LPCSTR path);
+typedef BOOL(WINAPI *PathSetDlgItemPathWProc)(HWND dialog, int id, LPCWSTR path);
 
 struct RecentFiles {
     char entries[kRecentMax][kPathSize];
@@ -111,6 +112,7 @@ struct PlayerState {
     const char *pendingCommandFile;
     HMODULE pathLibrary;
     PathSetDlgItemPathProc pathSetDlgItemPath;
+    PathSetDlgItemPathWProc pathSetDlgItemPathW;  // for a name beyond the code page
     RecordFormat recordFormat;
     HSZ ddeServiceHsz;
     int sessionState;

@@ -1,5 +1,6 @@
 #include "files/file_select.h"
 #include "host_system.h"
+#include "library_entry.h"
 #include "app/main_window.h"
 #include "files/paths.h"
 #include "files/recent_files.h"
@@ -24,14 +25,40 @@ void RememberChosen(PlayerState *state, const char *name) {
 // The open and save dialogs' library is loaded when a file is first chosen:
 // it is by far the costliest of the program's libraries to load, and nothing
 // else needs it.  Kept for the life of the process.
-using FileDialogProc = BOOL(WINAPI *)(LPOPENFILENAMEA);
+using SaveDialogProc = BOOL(WINAPI *)(LPOPENFILENAMEA);
+using OpenDialogProc = BOOL(WINAPI *)(LPOPENFILENAMEW);
 
-FileDialogProc FileDialog(int open) {
+HMODULE FileDialogLibrary() {
     static HMODULE library = nullptr;
     if (!library) library = LoadSystemLibrary("comdlg32.dll");
-    if (!library) return nullptr;
-    return reinterpret_cast<FileDialogProc>(
-        reinterpret_cast<void *>(GetProcAddress(library, open ? "GetOpenFileNameA" : "GetSaveFileNameA")));
+    return library;
+}
+
+// The open dialog hands the chosen name over in full (UTF-16): one the code
+// page cannot write is opened by its short alias. Its texts are the ANSI
+// ones, widened.
+bool ShowOpenDialog(const OPENFILENAMEA &ansi, char *chosen) {
+    const auto dialog = LibraryEntry<OpenDialogProc>(FileDialogLibrary(), "GetOpenFileNameW");
+    if (!dialog) return false;
+    WCHAR filter[kFilterSize];
+    WCHAR folder[kPathSize] = L"";
+    WCHAR defaultExt[16] = L"";
+    WCHAR name[kPathSize] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi.lpstrFilter, kFilterSize, filter, kFilterSize);  // zero-filled: ends in two
+    if (ansi.lpstrInitialDir) MultiByteToWideChar(CP_ACP, 0, ansi.lpstrInitialDir, -1, folder, kPathSize);
+    MultiByteToWideChar(CP_ACP, 0, ansi.lpstrDefExt, -1, defaultExt, 16);
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    ofn.hwndOwner = ansi.hwndOwner;
+    ofn.lpstrFilter = filter;
+    ofn.lpstrFile = name;
+    ofn.nMaxFile = kPathSize;
+    ofn.lpstrInitialDir = ansi.lpstrInitialDir ? folder : nullptr;
+    ofn.Flags = ansi.Flags;
+    ofn.lpstrDefExt = defaultExt;
+    if (!dialog(&ofn)) return false;
+    AnsiPathFor(name, chosen);
+    return true;
 }
 
 bool IsFolder(const char *name) {
@@ -80,20 +107,19 @@ int ChooseFile(HWND window, int open, const char *folder) {
     ofn.lpstrDefExt = defaultExt;
 
     int result = 0;
-    const FileDialogProc dialog = FileDialog(open);
-    if (!dialog) return 0;
+    const auto saveDialog = LibraryEntry<SaveDialogProc>(FileDialogLibrary(), "GetSaveFileNameA");
+    if (!saveDialog) return 0;
     CentredDialogs centred;
     if (open) {
-        if (dialog(&ofn)) {
-            char chosen[kPathSize];
-            lstrcpynA(chosen, name, sizeof chosen);
+        char chosen[kPathSize];
+        if (ShowOpenDialog(ofn, chosen)) {
             ResolvePath(chosen);
             if (MediaOpen(window, chosen)) {
                 RememberChosen(state, chosen);
                 result = 1;
             }
         }
-    } else if (dialog(&ofn) && MediaSaveAs(window, name)) {
+    } else if (saveDialog(&ofn) && MediaSaveAs(window, name)) {
         RememberChosen(state, name);
         result = 1;
     }
@@ -103,12 +129,16 @@ int ChooseFile(HWND window, int open, const char *folder) {
 
 BOOL OnDropFiles(HWND window, HDROP drop) {
     PlayerState *state = GetPlayerState(window);
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     SetForegroundWindow(window);
     for (UINT i = 0; state && i < count; ++i) {
+        // The real name, taken in full, goes by its short alias where the
+        // code page cannot write it.
+        WCHAR wide[kPathSize] = L"";
         char name[kPathSize] = "";
-        if (DragQueryFileA(drop, i, nullptr, 0) >= kPathSize) continue;  // would not fit
-        DragQueryFileA(drop, i, name, sizeof name);
+        if (DragQueryFileW(drop, i, nullptr, 0) >= kPathSize) continue;  // would not fit
+        DragQueryFileW(drop, i, wide, kPathSize);
+        AnsiPathFor(wide, name);
         ResolvePath(name);
         if (IsFolder(name)) {
             if (ChooseFile(window, 1, name)) break;

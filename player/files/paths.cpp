@@ -99,7 +99,9 @@ void ExpandLongPath(const char *source, char *destination) {
         WIN32_FIND_DATAA found;
         HANDLE search = HasWildcard(slash + 1) ? INVALID_HANDLE_VALUE : FindFirstFileA(work, &found);
         if (search != INVALID_HANDLE_VALUE) {
-            if (found.cFileName[0] && !OnlyDots(found.cFileName)) {
+            // A long name the code page cannot write comes with '?' marks for
+            // what it lost: the short form given is kept.
+            if (found.cFileName[0] && !OnlyDots(found.cFileName) && !HasWildcard(found.cFileName)) {
                 const int offset = static_cast<int>(slash - work) + 1;
                 SpliceComponent(destination + offset, found.cFileName, kPathSize - offset);
             }
@@ -135,4 +137,51 @@ void RememberFolder(PlayerState *state, const char *path) {
     char *slash = const_cast<char *>(FindLastBackslash(state->lastFolder));
     if (slash) *slash = '\0';
     else state->lastFolder[0] = '\0';
+}
+
+namespace {
+
+// UTF-16 to the code page; false when a character could not be written or
+// the result does not fit.
+bool ToCodePage(const WCHAR *wide, char *ansi) {
+    BOOL lost = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, kPathSize, nullptr, &lost);
+    if (!length) ansi[0] = '\0';
+    return length && !lost;
+}
+
+}  // namespace
+
+bool AnsiPathFor(const WCHAR *wide, char *ansi) {
+    if (ToCodePage(wide, ansi)) return true;
+    WCHAR alias[kPathSize];
+    char shortName[kPathSize];
+    const DWORD length = GetShortPathNameW(wide, alias, kPathSize);
+    if (!length || length >= kPathSize || !ToCodePage(alias, shortName)) return false;
+    lstrcpynA(ansi, shortName, kPathSize);
+    return true;
+}
+
+const char *CommandLineFileName(const char *ansiTail, char *alias) {
+    // The tail as the run-time library finds it: after the program's name,
+    // quoted or not, and the blanks that follow.
+    const WCHAR *tail = GetCommandLineW();
+    if (*tail == L'"') {
+        for (++tail; *tail && *tail != L'"'; ++tail) {}
+        if (*tail) ++tail;
+    } else {
+        while (*tail && *tail != L' ' && *tail != L'\t') ++tail;
+    }
+    while (*tail == L' ' || *tail == L'\t') ++tail;
+    char written[kPathSize];
+    if (!*tail || lstrlenW(tail) >= kPathSize || ToCodePage(tail, written)) return ansiTail;
+    return AnsiPathFor(tail, alias) ? alias : ansiTail;
+}
+
+bool LongNameBeyondCodePage(const char *path, WCHAR *wide) {
+    WCHAR given[kPathSize];
+    char written[kPathSize];
+    if (!path[0] || !MultiByteToWideChar(CP_ACP, 0, path, -1, given, kPathSize)) return false;
+    const DWORD length = GetLongPathNameW(given, wide, kPathSize);
+    return length && length < kPathSize && !ToCodePage(wide, written);
 }
