@@ -156,6 +156,15 @@ TEST_F(Dde, PlayWithOffsetAndPlayPause) {
     EXPECT_EQ(Mode(), static_cast<int>(MCI_MODE_PLAY));
 }
 
+// Another program's brief hold of the clipboard: 20 ms from the event.
+DWORD WINAPI HoldClipboard(LPVOID opened) {
+    if (!OpenClipboard(nullptr)) return 1;
+    SetEvent(opened);
+    Sleep(20);
+    CloseClipboard();
+    return 0;
+}
+
 TEST_F(Dde, GetCommandsPutTextOnTheClipboard) {
     const std::string wave83 = dir.File("t83.wav");
     tt::WriteWave(wave83, 83456, 8000, 8, 1);
@@ -169,13 +178,7 @@ TEST_F(Dde, GetCommandsPutTextOnTheClipboard) {
     EXPECT_EQ(tt::ClipboardText(), "00:00:00");
     // Another program has the clipboard open for a moment when the Get comes.
     HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE holder = CreateThread(nullptr, 0, [](LPVOID event) -> DWORD {
-        if (!OpenClipboard(nullptr)) return 1;
-        SetEvent(event);
-        Sleep(20);
-        CloseClipboard();
-        return 0;
-    }, opened, 0, nullptr);
+    HANDLE holder = CreateThread(nullptr, 0, HoldClipboard, opened, 0, nullptr);
     ASSERT_EQ(WaitForSingleObject(opened, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(Exec("[GetLen()]"), kDone);
     WaitForSingleObject(holder, INFINITE);
