@@ -284,3 +284,27 @@ TEST(DdeRenamed, ServiceFollowsTheExecutableName) {
 }
 
 }  // namespace
+
+namespace {
+
+class DdeBoxes : public PlayerProcess {};
+
+// A failed command's box comes after the answer: the client hears "not
+// processed" at once (not its time-out), and the player answers again once
+// the box has gone.
+TEST_F(DdeBoxes, AFailedCommandIsAnsweredBeforeItsBoxComes) {
+    StartPlayer("Tavolin.exe", true);
+    const std::string missing = "[Open(" + dir.File("missing.wav") + ")]";
+    EXPECT_EQ(link.Execute(service, "Command", missing, 3000), kRefused);
+    HWND box = tt::WaitForProcessWindow(player.info.dwProcessId, "#32770", 5000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(tt::WindowText(box), "Tavolin");
+    // The box names the file on a line of its own, after the system's text.
+    const std::string text = tt::MessageBoxText(box);
+    EXPECT_NE(text.find("\n" + dir.File("missing.wav")), std::string::npos) << text;
+    EXPECT_GT(text.find(dir.File("missing.wav")), 2u) << text;
+    tt::PressButton(box, IDOK);
+    EXPECT_EQ(Exec("[Zero()]"), kDone);
+}
+
+}  // namespace

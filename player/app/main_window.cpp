@@ -296,6 +296,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DROPFILES:
         if (state) OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
         return TRUE;
+    case WM_DEFERREDERROR:
+        if (state) ShowDeferredErrorBox(window);
+        return TRUE;
     case MM_MCINOTIFY:
         return state ? MediaOnNotify(window, wParam, lParam) : FALSE;
     case WM_TRAYICON:

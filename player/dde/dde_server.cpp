@@ -1,6 +1,7 @@
 #include "dde/dde_server.h"
 #include "dde/command_language.h"
 #include "app/player_state.h"
+#include "media/media_session.h"
 
 namespace {
 
@@ -82,11 +83,13 @@ HDDEDATA CALLBACK DdeServerCallback(UINT type, UINT, HCONV, HSZ hsz1, HSZ hsz2, 
         return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(accept ? TRUE : FALSE));
     }
     case XTYP_EXECUTE:
+    case XTYP_REQUEST: {
         QueryString(hsz1, topic);
-        return OnExecute(data);
-    case XTYP_REQUEST:
-        QueryString(hsz1, topic);
-        return OnRequest(hsz2);
+        g_deferErrorBoxes = true;
+        HDDEDATA answer = type == XTYP_EXECUTE ? OnExecute(data) : OnRequest(hsz2);
+        g_deferErrorBoxes = false;
+        return answer;
+    }
     default:
         // Disconnects, and what Wine delivers despite the flags (connect
         // confirmations, wild connects): all answered 0.

@@ -36,19 +36,18 @@ void ClearDisplays(HWND window) {
 bool g_errorBoxShown = false;
 bool g_closeAfterErrorBox = false;
 
-// A box with the error's text as the way of playing words it, or a beep
-// while errors are not shown. One box at a time: a further error while one is
-// up only beeps, and a close asked for meanwhile happens after it.
-static void ReportError(HWND window, DWORD error, const MediaBackend *from) {
+bool g_deferErrorBoxes = false;
+
+namespace {
+
+constexpr int kBoxTextSize = 2 * kPathSize;  // an error's text, and a name
+bool boxDeferred = false;                      // a box put off waits for WM_DEFERREDERROR
+char deferredText[kBoxTextSize];
+
+void ShowErrorBox(HWND window, const char *text) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
-    if (!state->showErrors || g_errorBoxShown) {
-        MessageBeep(0xFFFFFFFF);
-        return;
-    }
-    char text[kPathSize] = "";
     char caption[kPathSize] = "";
-    from->errorText(state, error, text);
     lstrcpynA(caption, state->appName, sizeof caption);
     g_errorBoxShown = true;
     {
@@ -60,6 +59,40 @@ static void ReportError(HWND window, DWORD error, const MediaBackend *from) {
         g_closeAfterErrorBox = false;
         PostMessageA(window, WM_CLOSE, 0, 0);
     }
+}
+
+}  // namespace
+
+// A box with the error's text as the way of playing words it, or a beep
+// while errors are not shown; a file not found is named on a line of its own.
+// One box at a time: a further error while one is up (or put off) only
+// beeps, and a close asked for meanwhile happens after it.
+static void ReportError(HWND window, DWORD error, const MediaBackend *from, const char *name = nullptr) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return;
+    if (!state->showErrors || g_errorBoxShown || boxDeferred) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    char text[kBoxTextSize] = "";
+    from->errorText(state, error, text);
+    if (name && error == MCIERR_FILE_NOT_FOUND) {
+        lstrcatA(text, "\r\n");
+        lstrcatA(text, name);
+    }
+    if (g_deferErrorBoxes) {
+        lstrcpynA(deferredText, text, sizeof deferredText);
+        boxDeferred = true;
+        PostMessageA(window, WM_DEFERREDERROR, 0, 0);
+        return;
+    }
+    ShowErrorBox(window, text);
+}
+
+void ShowDeferredErrorBox(HWND window) {
+    if (!boxDeferred) return;
+    boxDeferred = false;
+    ShowErrorBox(window, deferredText);
 }
 
 void MediaReportError(HWND window, DWORD error) {
@@ -109,7 +142,7 @@ int MediaOpen(HWND window, const char *path) {
         if (!error) break;
     }
     if (!way || error) {
-        ReportError(window, error, way ? way : &kMciBackend);
+        ReportError(window, error, way ? way : &kMciBackend, path);
         return 0;
     }
     state->media = way;

@@ -29,3 +29,8 @@ inline int ScrollScaleFor(int length) { return length <= 32767 ? 1 : length / 32
 // An error box is up (one at a time); a close asked for meanwhile waits for it.
 extern bool g_errorBoxShown;
 extern bool g_closeAfterErrorBox;
+// While a DDE transaction runs, a box waits until it has been answered: the
+// client never waits on the box, nor leaves the player deaf by giving up.
+extern bool g_deferErrorBoxes;
+// The box put off, posted as WM_DEFERREDERROR.
+void ShowDeferredErrorBox(HWND window);

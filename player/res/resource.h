@@ -82,3 +82,4 @@
 #define IDM_EXIT                57665
 
 #define WM_TRAYICON             0x8015
+#define WM_DEFERREDERROR        0x8016  // an error box put off by a DDE transaction
