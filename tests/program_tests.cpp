@@ -151,3 +151,18 @@ TEST_F(ProgramEnd, ANameBeyondTheCodePageOnTheCommandLineOpensByItsAlias) {
     EXPECT_EQ(alias.find('?'), std::string::npos) << alias;
     EXPECT_EQ(GetFileAttributesA(alias.c_str()), GetFileAttributesW(real.c_str()));
 }
+
+// Each program carries the manifest that makes it right on Windows 10 and 11.
+TEST(Program, EveryProgramCarriesItsManifest) {
+    for (const char *name : {"Tavolin.exe", "Runeby.exe", "Padwig.exe", "TavolinCtl.exe"}) {
+        HMODULE module = LoadLibraryExA((tt::BinDir() + "\\" + name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(module) << name;
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+        const char *bytes = found ? static_cast<const char *>(LockResource(LoadResource(module, found))) : nullptr;
+        const std::string manifest = bytes ? std::string(bytes, SizeofResource(module, found)) : "";
+        for (const char *part : {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls", ">true</dpiAware>",
+                                 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+            EXPECT_NE(manifest.find(part), std::string::npos) << name << " " << part;
+        FreeLibrary(module);
+    }
+}
