@@ -50,6 +50,13 @@ TEST(Program, RenamedExecutableKeepsClassAndMutex) {
     EXPECT_TRUE(player.Close());
     EXPECT_TRUE(tt::FileExists(dir.File("Zither.ini")));
     EXPECT_FALSE(tt::FileExists(dir.File("Tavolin.ini")));
+    // A name whose trail byte is '\\' in the code page (表 is 0x95 0x5C).
+    const std::string table = tt::Stage(dir, "Tavolin.exe", tt::Ansi("表.exe"));
+    tt::Program third;
+    ASSERT_TRUE(tt::Start(third, table, ""));
+    EXPECT_EQ(tt::WindowText(third.window), tt::Ansi("表"));
+    EXPECT_TRUE(third.Close());
+    EXPECT_TRUE(tt::FileExists(dir.File(tt::Ansi("表.ini"))));
 }
 
 // The player ends cleanly from every state, also while it records (Wine's

@@ -119,6 +119,21 @@ TEST(Runeby, MapValuesAreReadByPositionAndLaterOnesWin) {
     EXPECT_EQ(mt::ListSelection(w.window(), IDC_COMMANDLIST), 0);
 }
 
+// A count above the limit reads no entry past it.
+TEST(Runeby, AMapCountAboveTheLimitReadsNoEntryPastIt) {
+    std::string map;
+    for (int n = 1; n <= kKeyEntryTotal + 1; ++n) {
+        char line[32];
+        wsprintfA(line, "%02d=008,049,%02d\r\n", n, n <= kKeyEntryTotal ? 1 : 2);
+        map += line;
+    }
+    WriteSinkSettings(map, kKeyEntryTotal + 1);
+    mt::MapperWindow w(&kRunebyProgram, true);
+    RunebyState *state = GetRunebyState(w.window());
+    ASSERT_EQ(state->activeBindings.count, 1);
+    EXPECT_EQ(KeyAt(state->activeBindings, 0)->command, 1);
+}
+
 TEST(Runeby, EverySavedBindingIsReadBack) {
     // Save writes all bindings, keys "100" and up included; the load reads
     // them all back.
