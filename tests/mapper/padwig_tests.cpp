@@ -221,6 +221,21 @@ TEST_F(PadwigSink, ConfirmedEdgesAllGoOutInOrderOnePerJoystickAndTick) {
                                                        "[Play()]", "[Top()]", "[Pause()]", "[Play()]", "[Play()]"}));
 }
 
+// While the window's thread is held, a full queue keeps the edges it has:
+// they go out first, in the order they happened.
+TEST_F(PadwigSink, AFullEdgeQueueKeepsItsEdgesInOrder) {
+    WriteSettings("01=00,00,01,02\r\n02=00,01,03,01\r\n", 2);
+    mt::MapperWindow w(&kPadwigProgram, true);
+    const DWORD words[] = {1, 0, 2, 0};  // Play, Pause, Top, Play
+    for (int i = 0; i < kEdgeQueueSize + 6; ++i) Settle(w, 0, words[i % 4]);
+    EXPECT_EQ(Pending(w, 0), kEdgeQueueSize);
+    Drain(w);
+    const std::vector<std::string> got = Received(log);
+    ASSERT_GE(got.size(), static_cast<size_t>(kEdgeQueueSize));
+    const char *const cycle[] = {"[Play()]", "[Pause()]", "[Top()]", "[Play()]"};
+    for (int i = 0; i < kEdgeQueueSize; ++i) EXPECT_EQ(got[i], cycle[i % 4]) << i;
+}
+
 namespace {
 
 constexpr int kTaps = 40;
