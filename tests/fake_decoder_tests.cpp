@@ -101,6 +101,11 @@ TEST_F(FakeDecoder, ADecoderThatNeverStartsIsGivenUp) {
     EXPECT_EQ(Get("GetLen"), "0");
     ASSERT_EQ(Exec("[Open(" + Script("fine.mp3", "rate=22050 samples=22050") + ")]"), kDone);
     EXPECT_EQ(Get("GetLen"), "1000");
+    // With errors shown, the box words the decoder's error, not MCI's.
+    PostMessageA(player.window, WM_COMMAND, IDM_SHOWERROR, 0);
+    EXPECT_EQ(Exec("[Open(" + Script("stuck2.mp3", "rate=44100 stuck=1") + ")]"), kRefused);
+    const std::string text = CloseBox();
+    EXPECT_NE(text.find("VBMP3 Error"), std::string::npos) << text;
 }
 
 TEST_F(FakeDecoder, ALateEndOfPlaySignalTouchesNoOtherSession) {
