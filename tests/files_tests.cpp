@@ -461,10 +461,8 @@ static HDROP MakeDrop(const std::vector<std::string> &names) {
 // its short alias, shows its real name, and reopens from the recent list.
 TEST_F(Files, ANameBeyondTheCodePageOpensByItsAliasFromADropAndTheRecentList) {
     pw.Command(IDM_SHOWERROR);  // a failed open only beeps
-    WCHAR folder[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, dir.path.c_str(), -1, folder, MAX_PATH);
-    const std::wstring real = std::wstring(folder) + L"\\녹음 🎵.wav";
-    ASSERT_TRUE(CopyFileW(std::wstring(folder).append(L"\\tone.wav").c_str(), real.c_str(), FALSE));
+    const std::wstring real = tt::Wide(dir.path) + L"\\녹음 🎵.wav";
+    ASSERT_TRUE(CopyFileW(tt::Wide(wave).c_str(), real.c_str(), FALSE));
     const size_t bytes = (real.size() + 2) * sizeof(WCHAR);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
     DROPFILES *drop = static_cast<DROPFILES *>(GlobalLock(block));

@@ -121,27 +121,17 @@ TEST(Program, StartsFromDamagedSettingsFiles) {
     }
 }
 
-namespace {
-
-std::wstring Wide(const std::string &ansi) {
-    WCHAR wide[MAX_PATH * 2] = L"";
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH * 2);
-    return wide;
-}
-
-}  // namespace
-
 // A name the code page cannot write, given on the command line (in full only
 // through the UTF-16 command line), opens by its short alias, which the
 // recent-file list keeps; the window shows the real name.
 TEST_F(ProgramEnd, ANameBeyondTheCodePageOnTheCommandLineOpensByItsAlias) {
     const std::string wave = dir.File("tone.wav");
     tt::WriteWave(wave, 3000);
-    const std::wstring real = Wide(dir.path) + L"\\녹음 🎵.wav";
-    ASSERT_TRUE(CopyFileW(Wide(wave).c_str(), real.c_str(), FALSE));
+    const std::wstring real = tt::Wide(dir.path) + L"\\녹음 🎵.wav";
+    ASSERT_TRUE(CopyFileW(tt::Wide(wave).c_str(), real.c_str(), FALSE));
     exe = tt::Stage(dir, "Tavolin.exe", "Tavolin.exe");
     tt::WriteIni(dir.File("Tavolin.ini"), "Tavolin", "ShowError", "0");
-    std::wstring line = L"\"" + Wide(exe) + L"\" " + real;
+    std::wstring line = L"\"" + tt::Wide(exe) + L"\" " + real;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

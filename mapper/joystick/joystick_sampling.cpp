@@ -125,8 +125,7 @@ void SampleJoysticks(PadwigState *state) {
     const bool probing = state->samplePeriod != kSampleMs;  // the once-a-second pass: ask every one
     // On Windows an id with no joystick is slow to answer: while one answers,
     // a pass asks at most one of the others, so as not to hold its sampling.
-    bool oneAnswers = false;
-    for (int j = 0; j < state->joystickCount; ++j) oneAnswers = oneAnswers || state->answering[j];
+    const bool oneAnswers = state->answeringCount != 0;  // after the last pass, written by this thread
     bool probeTaken = false;
     LONG answering = 0;
     for (int j = 0; j < state->joystickCount; ++j) {

@@ -111,17 +111,16 @@ BOOL OnPower(HWND window, WPARAM event) {
 
 // What 32- and 64-bit programs get instead of WM_POWER. A resume from a
 // suspend comes as PBT_APMRESUMEAUTOMATIC, followed by PBT_APMRESUMESUSPEND
-// when a user is there; either may come alone, and the file opens once.
+// when a user is there; either may come alone, and the file opens once: the
+// noted position is spent by the first.
 BOOL OnPowerBroadcast(HWND window, WPARAM event) {
-    static bool suspended = false;
     PlayerState *state = GetPlayerState(window);
     if (!state) return FALSE;
     if (event == PBT_APMSUSPEND) {
         CloseForSuspend(window, state);
-        suspended = true;
-    } else if ((event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) && suspended) {
-        suspended = false;
+    } else if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
         ReopenAfterSuspend(window, state);
+        state->suspendPosition = -1;
     }
     return TRUE;
 }
@@ -178,6 +177,7 @@ BOOL InitMainWindow(HWND window, HINSTANCE instance) {
         return FALSE;  // WM_DESTROY releases what was taken
     state->scrollScale = 1;
     state->showHour = 1;
+    state->suspendPosition = -1;  // no suspend noted
 
     state->pathLibrary = LoadSystemLibrary("shlwapi.dll");
     if (state->pathLibrary)

@@ -107,8 +107,8 @@ int ChooseFile(HWND window, int open, const char *folder) {
     ofn.lpstrDefExt = defaultExt;
 
     int result = 0;
-    const auto saveDialog = LibraryEntry<SaveDialogProc>(FileDialogLibrary(), "GetSaveFileNameA");
-    if (!saveDialog) return 0;
+    const auto saveDialog = open ? nullptr : LibraryEntry<SaveDialogProc>(FileDialogLibrary(), "GetSaveFileNameA");
+    if (!open && !saveDialog) return 0;
     CentredDialogs centred;
     if (open) {
         char chosen[kPathSize];
@@ -138,7 +138,7 @@ BOOL OnDropFiles(HWND window, HDROP drop) {
         char name[kPathSize] = "";
         if (DragQueryFileW(drop, i, nullptr, 0) >= kPathSize) continue;  // would not fit
         DragQueryFileW(drop, i, wide, kPathSize);
-        AnsiPathFor(wide, name);
+        if (!AnsiPathFor(wide, name) && !name[0]) continue;  // would not fit
         ResolvePath(name);
         if (IsFolder(name)) {
             if (ChooseFile(window, 1, name)) break;

@@ -77,8 +77,10 @@ static void ReportError(HWND window, DWORD error, const MediaBackend *from, cons
     char text[kBoxTextSize] = "";
     from->errorText(state, error, text);
     if (name && error == MCIERR_FILE_NOT_FOUND) {
-        lstrcatA(text, "\r\n");
-        lstrcatA(text, name);
+        for (const char *part : {"\r\n", name}) {
+            const int length = lstrlenA(text);
+            lstrcpynA(text + length, part, kBoxTextSize - length);
+        }
     }
     if (g_deferErrorBoxes) {
         lstrcpynA(deferredText, text, sizeof deferredText);

@@ -85,7 +85,10 @@ protected:
         g_joystickApi = {NumDevs, PosEx,   DevCaps, Pos,  TimerCaps, BeginPeriod,
                          EndPeriod, SetEvent, KillEvent, Tick, Version};
     }
-    void TearDown() override { g_joystickApi = saved_; }
+    void TearDown() override {
+        g_joystickApi = saved_;
+        g_setTimer = SetTimer;
+    }
 
     // Settings whose commands go to the sink, with these "Map" lines.
     static void WriteSettings(const std::string &map, int count, const char *service = "Sink") {
@@ -498,7 +501,6 @@ TEST_F(PadwigSink, InTheTrayAndBackEdgesGoOutWhateverSetTimerReturns) {
     ASSERT_EQ(State(w)->inTray, 0);
     Settle(w, 0, 0);
     EXPECT_TRUE(tt::WaitUntil([&] { return mt::ReadSinkLog(log).size() == 2; }, 3000));
-    g_setTimer = SetTimer;
 }
 
 TEST_F(Padwig, TheStatusIsWrittenOnlyWhenItChanges) {

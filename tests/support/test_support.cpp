@@ -328,6 +328,12 @@ std::string Ansi(const char *utf8) {
     if (n) WideCharToMultiByte(CP_ACP, 0, wide, -1, out, sizeof out, nullptr, nullptr);
     return out;
 }
+
+std::wstring Wide(const std::string &ansi) {
+    WCHAR wide[2048] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, 2048);
+    return wide;
+}
 }  // namespace tt
 
 namespace tt {

@@ -95,6 +95,8 @@ std::string ClipboardText();
 namespace tt {
 // UTF-8 source text in the ANSI code page (932 here), as the programs see it.
 std::string Ansi(const char *utf8);
+// A name in the code page, widened.
+std::wstring Wide(const std::string &ansi);
 }
 
 namespace tt {
