@@ -596,3 +596,60 @@ TEST(SettingsFiles, AnyFileStartsTheWindowSaneAndACloseSavesWhatReadsBackTheSame
     }
     tt::RemoveIni(path);
 }
+
+namespace {
+
+std::string Bindings(int count, int command) {
+    std::string text = "[Runeby]\r\nVersion=1.0\r\nIcon2Tray=0\r\n[Map]\r\n";
+    for (int n = 1; n <= count; ++n) {
+        char line[40];
+        wsprintfA(line, "%02d=000,%03d,%02d\r\n", n, n % 256, command);
+        text += line;
+    }
+    return text + "Count=" + std::to_string(count) + "\r\n";
+}
+
+BOOL WriteBindings(const std::string &path, int count, int command) {
+    SettingsUpdate file(path.c_str());
+    for (int n = 1; n <= count; ++n) {
+        char key[8], value[16];
+        wsprintfA(key, "%02d", n);
+        wsprintfA(value, "000,%03d,%02d", n % 256, command);
+        file.Write("Map", key, value);
+    }
+    file.Write("Map", "Count", std::to_string(count).c_str());
+    return file.Commit();
+}
+
+}  // namespace
+
+// A settings file that cannot be written keeps every byte it had: read-only,
+// or on a disk with less room than the file, where the profile functions
+// would have cut it short and said they succeeded.
+TEST(SettingsFiles, AFullDiskOrAReadOnlyFileLeavesTheFileWhole) {
+    tt::TempDir dir;
+    const std::string readOnly = dir.File("Runeby.ini");
+    tt::WriteFileBytes(readOnly, Bindings(20, 1));
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(WriteBindings(readOnly, 20, 2));
+    EXPECT_TRUE(tt::ReadFileText(readOnly) == Bindings(20, 1));
+    EXPECT_FALSE(tt::FileExists(readOnly + ".new"));
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    const std::string drive = tt::SmallDrive();
+    if (drive.empty()) GTEST_SKIP() << "no small drive to fill (the runner mounts one where it may)";
+    // Room for a copy of the file (one page), not for the bindings added.
+    const std::string path = drive + "\\Runeby.ini";
+    tt::WriteFileBytes(path, Bindings(20, 1));
+    {
+        tt::DriveFiller full(drive, 4096);
+        EXPECT_FALSE(WriteBindings(path, 400, 2));
+        EXPECT_TRUE(tt::ReadFileText(path) == Bindings(20, 1));
+        EXPECT_FALSE(tt::FileExists(path + ".new"));
+    }
+    EXPECT_TRUE(WriteBindings(path, 400, 2));
+    EXPECT_EQ(tt::ReadIni(path, "Map", "400"), "000,144,02");
+    EXPECT_EQ(tt::ReadIni(path, "Map", "Count"), "400");
+    EXPECT_FALSE(tt::FileExists(path + ".new"));
+    DeleteFileA(path.c_str());
+}

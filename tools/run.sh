@@ -28,10 +28,12 @@ export PATH="/usr/lib/wine:$PATH"
 
 started=()
 started_dirs=()
+mounted=()
 cleanup() {
   local rc=$?
   trap - EXIT INT TERM
   WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1
+  for d in "${mounted[@]}"; do umount "$d" 2>/dev/null || umount -l "$d" 2>/dev/null; done
   for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${started[@]}"; do
     for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
@@ -108,6 +110,18 @@ REG
   "$WINE64" regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "Z:${reg//\//\\}")" >/dev/null 2>&1
   WINEPREFIX=$WINEPREFIX wineserver -w
   touch "$WINEPREFIX/.tavolin-ready-2"
+fi
+
+# A small drive that fills up, T:, for the tests of a full disk: a tmpfs of
+# 256 KiB where this user may mount one (the tests that need it say they were
+# skipped where it is missing).
+small=$build/run/small-$$
+mkdir -p "$small"; started_dirs+=("$small")
+rm -f "$WINEPREFIX/dosdevices/t:"
+if mount -t tmpfs -o size=256k,mode=0777 tavolin-small "$small" 2>/dev/null; then
+  mounted+=("$small")
+  ln -s "$small" "$WINEPREFIX/dosdevices/t:"
+  export TAVOLIN_SMALL_DRIVE='T:'
 fi
 
 "$@"

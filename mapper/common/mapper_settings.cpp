@@ -1,5 +1,6 @@
 #include "mapper_settings.h"
 #include "settings_section.h"
+#include "settings_update.h"
 
 BOOL WriteFirstRunDefaults(HWND window, const IniValue *defaults, int count) {
     MapperState *state = GetMapperState(window);
@@ -7,10 +8,9 @@ BOOL WriteFirstRunDefaults(HWND window, const IniValue *defaults, int count) {
     char version[kTextSize] = "";
     GetPrivateProfileStringA(g_mapperProgram->word, "Version", "", version, sizeof version, state->iniPath);
     if (version[0]) return FALSE;
-    for (int i = 0; i < count; ++i)
-        WritePrivateProfileStringA(defaults[i].section, defaults[i].key, defaults[i].value, state->iniPath);
-    FlushSettings(window);
-    return TRUE;
+    SettingsUpdate file(state->iniPath);
+    for (int i = 0; i < count; ++i) file.Write(defaults[i].section, defaults[i].key, defaults[i].value);
+    return file.Commit();
 }
 
 void ReadIconToTray(HWND window) {
@@ -23,18 +23,12 @@ void ReadIconToTray(HWND window) {
 void WriteIconToTray(HWND window) {
     MapperState *state = GetMapperState(window);
     if (!state) return;
-    WritePrivateProfileStringA(g_mapperProgram->word, "Icon2Tray", state->iconToTray ? "1" : "0", state->iniPath);
+    SettingsUpdate file(state->iniPath);
+    file.Write(g_mapperProgram->word, "Icon2Tray", state->iconToTray ? "1" : "0");
+    file.Commit();
 }
 
-void WriteMapperVersion(HWND window) {
-    MapperState *state = GetMapperState(window);
-    if (state) WritePrivateProfileStringA(g_mapperProgram->word, "Version", kMapperVersion, state->iniPath);
-}
-
-void FlushSettings(HWND window) {
-    MapperState *state = GetMapperState(window);
-    if (state) WritePrivateProfileStringA(nullptr, nullptr, nullptr, state->iniPath);
-}
+void WriteMapperVersion(SettingsUpdate &file) { file.Write(g_mapperProgram->word, "Version", kMapperVersion); }
 
 void ReadMapEntries(HWND window, int limit, BOOL (*apply)(HWND window, const char *value)) {
     MapperState *state = GetMapperState(window);

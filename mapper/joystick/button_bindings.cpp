@@ -115,7 +115,8 @@ void ClearBindings(HWND window) {
 void SaveBindings(HWND window) {
     PadwigState *state = GetPadwigState(window);
     if (!state) return;
-    WriteMapperVersion(window);
+    SettingsUpdate file(state->iniPath);
+    WriteMapperVersion(file);
     int n = 0;
     for (int j = 0; j < state->joystickCount && j < kJoystickMax; ++j) {
         const RecordArray &list = state->buttonLists[j];
@@ -128,13 +129,13 @@ void SaveBindings(HWND window) {
             wsprintfA(value, "%02u,%02u,%02u,%02u", static_cast<unsigned>(binding->joystick),
                       static_cast<unsigned>(binding->button), static_cast<unsigned>(binding->pressCommand),
                       static_cast<unsigned>(binding->releaseCommand));
-            WritePrivateProfileStringA("Map", key, value, state->iniPath);
+            file.Write("Map", key, value);
         }
     }
     char count[16];
     wsprintfA(count, "%d", n);
-    WritePrivateProfileStringA("Map", "Count", count, state->iniPath);
-    FlushSettings(window);
+    file.Write("Map", "Count", count);
+    file.Commit();  // a file that cannot be written keeps what it held
 }
 
 void FreeButtonLists(HWND window) {

@@ -68,7 +68,8 @@ void LoadMapperSettings(HWND window) {
 void SaveBindings(HWND window) {
     RunebyState *state = GetRunebyState(window);
     if (!state) return;
-    WriteMapperVersion(window);
+    SettingsUpdate file(state->iniPath);
+    WriteMapperVersion(file);
     int n = 0;
     for (const RecordArray &list : state->keyLists) {
         for (int i = 0; i < list.count; ++i) {
@@ -78,11 +79,11 @@ void SaveBindings(HWND window) {
             char value[32];
             wsprintfA(key, "%02d", ++n);
             wsprintfA(value, "%03u,%03u,%02u", entry->modifiers, entry->keyCode, static_cast<unsigned>(entry->command));
-            WritePrivateProfileStringA("Map", key, value, state->iniPath);
+            file.Write("Map", key, value);
         }
     }
     char count[16];
     wsprintfA(count, "%d", n);
-    WritePrivateProfileStringA("Map", "Count", count, state->iniPath);
-    FlushSettings(window);
+    file.Write("Map", "Count", count);
+    file.Commit();  // a file that cannot be written keeps what it held
 }

@@ -88,11 +88,11 @@ int RecentFilesRead(RecentFiles *list, const char *section, const char *path) {
     return 1;
 }
 
-int RecentFilesWrite(const RecentFiles *list, const char *section, const char *path) {
+int RecentFilesWrite(const RecentFiles *list, const char *section, SettingsUpdate &file) {
     for (int k = 1; k <= kRecentMax; ++k) {
         char key[16];
         wsprintfA(key, "MRU%d", k);
-        WritePrivateProfileStringA(section, key, k - 1 < list->entryCount ? list->entries[k - 1] : nullptr, path);
+        file.Write(section, key, k - 1 < list->entryCount ? list->entries[k - 1] : nullptr);
     }
     return 1;
 }

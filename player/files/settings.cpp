@@ -1,5 +1,6 @@
 #include "files/settings.h"
 #include "settings_section.h"
+#include "settings_update.h"
 #include "files/recent_files.h"
 #include "dde/command_language.h"
 #include "media/media_session.h"
@@ -12,14 +13,14 @@ constexpr const char *kLastFile = "LastFile";
 constexpr const char *kDevParam = "DevParam";
 constexpr const char *kRecent = "RecentFileList";
 
-void WriteFlag(const char *section, const char *key, int value, const char *path) {
-    WritePrivateProfileStringA(section, key, value ? "1" : "0", path);
+void WriteFlag(SettingsUpdate &file, const char *section, const char *key, int value) {
+    file.Write(section, key, value ? "1" : "0");
 }
 
-void WriteLong(const char *section, const char *key, long value, const char *path) {
+void WriteLong(SettingsUpdate &file, const char *section, const char *key, long value) {
     char text[16];
     wsprintfA(text, "%ld", value);
-    WritePrivateProfileStringA(section, key, text, path);
+    file.Write(section, key, text);
 }
 
 // "flag,x,y": moves the window when the flag is set and both commas are there.
@@ -49,7 +50,7 @@ void ApplyRestorePosition(HWND window, PlayerState *state, const SettingsSection
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void WriteWindowPosition(HWND window, PlayerState *state, const char *path) {
+void WriteWindowPosition(HWND window, PlayerState *state, SettingsUpdate &file) {
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
     GetWindowPlacement(window, &placement);
@@ -65,7 +66,7 @@ void WriteWindowPosition(HWND window, PlayerState *state, const char *path) {
     }
     char text[48];
     wsprintfA(text, "%d,%d,%d", state->restorePosition, x, y);
-    WritePrivateProfileStringA(kMain, "RestorePosition", text, path);
+    file.Write(kMain, "RestorePosition", text);
 }
 
 }  // namespace
@@ -82,14 +83,14 @@ int ReadRecordFormat(RecordFormat *format, const char *section, const char *path
     return 1;
 }
 
-int WriteRecordFormat(const RecordFormat *format, const char *section, const char *path) {
+int WriteRecordFormat(const RecordFormat *format, const char *section, SettingsUpdate &file) {
     char text[20];
     wsprintfA(text, "%lu", static_cast<unsigned long>(format->samplesPerSec));
-    WritePrivateProfileStringA(section, "SamplesPerSec", text, path);
+    file.Write(section, "SamplesPerSec", text);
     wsprintfA(text, "%u", static_cast<unsigned>(format->bitsPerSample));
-    WritePrivateProfileStringA(section, "BitsPerSample", text, path);
+    file.Write(section, "BitsPerSample", text);
     wsprintfA(text, "%u", static_cast<unsigned>(format->channels));
-    WritePrivateProfileStringA(section, "Channels", text, path);
+    file.Write(section, "Channels", text);
     return 1;
 }
 
@@ -118,20 +119,20 @@ void LoadPlayerSettings(HWND window) {
 void SavePlayerSettings(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
-    const char *path = state->iniPath;
-    WritePrivateProfileStringA(kMain, "Version", kProgramVersion, path);
-    WriteFlag(kMain, "Topmost", state->topmost, path);
-    WriteFlag(kMain, "ShowError", state->showErrors, path);
-    WriteFlag(kMain, "ShowHour", state->showHour, path);
-    WriteFlag(kMain, "RepeatAll", state->repeatAll, path);
-    WriteWindowPosition(window, state, path);
-    WriteFlag(kMain, "Icon2Tray", state->iconToTray, path);
-    WriteFlag(kLastFile, "Restore", state->restoreLastFile, path);
-    WritePrivateProfileStringA(kLastFile, "Name", state->lastFile, path);
+    SettingsUpdate file(state->iniPath);
+    file.Write(kMain, "Version", kProgramVersion);
+    WriteFlag(file, kMain, "Topmost", state->topmost);
+    WriteFlag(file, kMain, "ShowError", state->showErrors);
+    WriteFlag(file, kMain, "ShowHour", state->showHour);
+    WriteFlag(file, kMain, "RepeatAll", state->repeatAll);
+    WriteWindowPosition(window, state, file);
+    WriteFlag(file, kMain, "Icon2Tray", state->iconToTray);
+    WriteFlag(file, kLastFile, "Restore", state->restoreLastFile);
+    file.Write(kLastFile, "Name", state->lastFile);
     const bool named = state->lastFile[0] != '\0';
-    WriteLong(kLastFile, "Pos", named ? MediaGetPosition(window) : 0, path);
-    WriteLong(kLastFile, "Offset", named ? state->zeroMark : 0, path);
-    WriteRecordFormat(&state->recordFormat, kDevParam, path);
-    RecentFilesWrite(&state->recentFiles, kRecent, path);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
+    WriteLong(file, kLastFile, "Pos", named ? MediaGetPosition(window) : 0);
+    WriteLong(file, kLastFile, "Offset", named ? state->zeroMark : 0);
+    WriteRecordFormat(&state->recordFormat, kDevParam, file);
+    RecentFilesWrite(&state->recentFiles, kRecent, file);
+    file.Commit();  // a file that cannot be written keeps what it held
 }

@@ -242,6 +242,24 @@ void WriteFileBytes(const std::string &path, const std::string &bytes) {
 
 bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::string SmallDrive() {
+    const char *drive = getenv("TAVOLIN_SMALL_DRIVE");
+    return drive && GetDriveTypeA((std::string(drive) + "\\").c_str()) == DRIVE_FIXED ? drive : "";
+}
+
+DriveFiller::DriveFiller(const std::string &drive, DWORD leave) : path(drive + "\\filler.bin") {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    static const char zeros[4096] = {};
+    DWORD written = 0, total = 0;
+    while (WriteFile(file, zeros, sizeof zeros, &written, nullptr) && written == sizeof zeros) total += written;
+    SetFilePointer(file, total > leave ? static_cast<LONG>(total - leave) : 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+DriveFiller::~DriveFiller() { DeleteFileA(path.c_str()); }
+
 static void Put32(std::string &s, DWORD v) { s.append(reinterpret_cast<const char *>(&v), 4); }
 static void Put16(std::string &s, WORD v) { s.append(reinterpret_cast<const char *>(&v), 2); }
 

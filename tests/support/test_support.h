@@ -78,6 +78,19 @@ std::string ReadFileText(const std::string &path);
 void WriteFileBytes(const std::string &path, const std::string &bytes);
 bool FileExists(const std::string &path);
 
+// The small drive that fills up ("T:", a tmpfs the runner mounts where it
+// may), or "" where there is none.
+std::string SmallDrive();
+// Fills the drive but for about `leave` bytes, with one file, removed again
+// when it goes out of scope.
+struct DriveFiller {
+    std::string path;
+    DriveFiller(const std::string &drive, DWORD leave);
+    ~DriveFiller();
+    DriveFiller(const DriveFiller &) = delete;
+    DriveFiller &operator=(const DriveFiller &) = delete;
+};
+
 // A PCM Wave file with a tone of the given length.
 void WriteWave(const std::string &path, int milliseconds, DWORD rate = 22050, WORD bits = 16, WORD channels = 1);
 struct WaveHeader {
