@@ -39,11 +39,15 @@ TEST_F(Media, RecordStopSaveWritesTheChosenFormat) {
     EXPECT_GT(MediaGetLength(w()), 300);
 }
 
+// A save that fails (a folder not there, a disk too full for the take, where
+// MCI itself says nothing) leaves no stub and keeps the whole take for a save
+// elsewhere.
 TEST_F(Media, FailedSaveKeepsTheRecording) {
     ASSERT_EQ(MediaOpenForRecord(w(), 11025, 8, 1), 1);
     ASSERT_EQ(MediaRecord(w()), 1);
-    tt::Pump(300);
+    tt::Pump(1500);
     ASSERT_EQ(MediaStopRecord(w()), 1);
+    const int recorded = MediaGetLength(w());
     pw.Command(IDM_SHOWERROR);
     EXPECT_EQ(MediaSaveAs(w(), dir.File("no\\such\\folder.wav").c_str()), 0);
     EXPECT_EQ(s()->sessionState, StateRecorded);
@@ -51,8 +55,20 @@ TEST_F(Media, FailedSaveKeepsTheRecording) {
     HMENU file = GetSubMenu(GetMenu(w()), 0);
     UpdateMenuStates(w(), file, 0, FALSE);
     EXPECT_FALSE(GetMenuState(file, IDM_SAVEAS, MF_BYCOMMAND) & MF_GRAYED);
-    // (Wine's waveaudio drops its recorded data with a failed save, so a second
-    // save there fails too; the player keeps offering it, as it must.)
+    const std::string drive = tt::SmallDrive();
+    if (!drive.empty()) {
+        tt::DriveFiller full(drive, 4096);  // the take is some 16 KB
+        EXPECT_EQ(MediaSaveAs(w(), (drive + "\\take.wav").c_str()), 0);
+        EXPECT_FALSE(tt::FileExists(drive + "\\take.wav"));
+        EXPECT_FALSE(tt::FileExists(drive + "\\take.wav.new"));
+        EXPECT_EQ(s()->sessionState, StateRecorded);
+    } else {
+        ADD_FAILURE() << "no small drive to fill (the runner mounts one where it may)";
+    }
+    const std::string saved = dir.File("take.wav");
+    ASSERT_EQ(MediaSaveAs(w(), saved.c_str()), 1);
+    ASSERT_EQ(MediaOpen(w(), saved.c_str()), 1);
+    EXPECT_GE(MediaGetLength(w()), recorded - 1);
 }
 
 TEST_F(Media, TopDuringRecordingLeavesPausedAndRefusesSave) {

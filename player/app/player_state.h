@@ -143,6 +143,9 @@ struct PlayerState {
     // The texts last written to the length and position displays: comparing
     // with them spares the tick asking a control for its text.
     char shownTimes[2][24];
+    // A recording MCI has saved waits here (in the temporary folder) until a
+    // copy of it is whole where the user asked; removed at the close.
+    char takeFile[kPathSize];
 };
 
 // The record's address sits at DLGWINDOWEXTRA; pointer-sized so that the

@@ -5,6 +5,7 @@
 #include "host_system.h"
 #include "media/mci_backend.h"
 #include "media/mp3_backend.h"
+#include "media/recording_take.h"
 #include "app/main_window.h"
 #include "app/player_state.h"
 #include "app/displays.h"
@@ -192,6 +193,8 @@ int MediaClose(HWND window) {
     Way(state)->close(state);
     state->media = nullptr;
     state->sessionState = StateClosed;
+    if (state->takeFile[0]) DeleteFileA(state->takeFile);
+    state->takeFile[0] = '\0';
     ClearDisplays(window);
     state->scrollScale = 1;
     SetBarRange(window, 0, 1);
@@ -339,7 +342,25 @@ int MediaSaveAs(HWND window, const char *path) {
         MediaReportError(window, MCIERR_FILE_NOT_FOUND);
         return 0;
     }
-    if (Failed(window, MciSave(state, path))) return 0;
+    if (!state->takeFile[0]) {
+        // MCI says nothing of a save cut short by a full disk: the take goes
+        // to a file of ours first, and is checked against the length recorded.
+        char take[kPathSize] = "";
+        int recordedMs = 0;
+        DWORD error = MakeTakeFile(take, sizeof take) ? Way(state)->length(state, &recordedMs) : MCIERR_FILE_NOT_SAVED;
+        if (!error) error = MciSave(state, take);
+        if (!error && !TakeIsWhole(take, recordedMs)) error = MCIERR_FILE_NOT_SAVED;
+        if (error) {
+            if (take[0]) DeleteFileA(take);
+            Failed(window, error);
+            return 0;
+        }
+        lstrcpyA(state->takeFile, take);
+    }
+    if (!CopyTake(state->takeFile, path)) {
+        Failed(window, MCIERR_FILE_NOT_SAVED);
+        return 0;
+    }
     MediaClose(window);
     return 1;
 }
