@@ -108,6 +108,17 @@ TEST_F(FakeDecoder, ADecoderThatNeverStartsIsGivenUp) {
     EXPECT_NE(text.find("VBMP3 Error"), std::string::npos) << text;
 }
 
+// A close whose teardown never returns still ends the player, its settings
+// written; the recent list holds the file.
+TEST_F(FakeDecoder, ACloseWhoseTeardownNeverReturnsStillEndsThePlayer) {
+    StartWith("fake_vbmp3");
+    const std::string hung = Script("hung.mp3", "rate=22050 samples=22050 hang=1");
+    ASSERT_EQ(Exec("[Open(" + hung + ")]"), kDone);
+    PostMessageA(player.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(player.WaitExit(20000), 0);
+    EXPECT_EQ(tt::ReadIni(ini, "RecentFileList", "MRU1"), hung);
+}
+
 TEST_F(FakeDecoder, ALateEndOfPlaySignalTouchesNoOtherSession) {
     StartWith("fake_vbmp3");
     const std::string late = Script("late.mp3", "rate=22050 samples=44100 late=1");

@@ -8,6 +8,7 @@
 #include "test_support.h"
 #include "in_process.h"
 #include "media/media_session.h"
+#include "media/mci_backend.h"
 #include "app/commands.h"
 #include "res/resource.h"
 #include <mmsystem.h>
@@ -146,6 +147,23 @@ TEST_F(Media, ASuspendClosesTheFileAndTheResumeOpensItAgainOnceWhereItWas) {
     SendMessageA(w(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
     SendMessageA(w(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     EXPECT_EQ(s()->sessionState, StateClosed);
+}
+
+// A device that stops behind the player's back, as a removed one does: the
+// position stands still, and after two seconds playback ends with one box.
+// Under Wine the device is left to its driver, which would never answer.
+TEST_F(Media, APositionThatStandsStillWhilePlayingEndsPlaybackWithOneBox) {
+    ASSERT_EQ(MediaOpen(w(), wave.c_str()), 1);
+    ASSERT_EQ(MediaPlay(w()), 1);
+    ASSERT_TRUE(tt::WaitUntil([&] { pw.Tick(); return MediaGetPosition(w()) > 0; }, 5000));
+    mciSendCommandA(s()->mciDeviceId, MCI_PAUSE, MCI_WAIT, 0);
+    const DWORD start = GetTickCount();
+    const std::string box =
+        Boxed([&] { tt::WaitUntil([&] { pw.Tick(); return s()->sessionState == StateClosed; }, 10000, 100); });
+    EXPECT_EQ(s()->sessionState, StateClosed);
+    EXPECT_GE(GetTickCount() - start, 1800u);
+    EXPECT_NE(box.find(tt::Ansi("応答しなくなりました")), std::string::npos) << box;
+    EXPECT_TRUE(g_mciDeviceLeft);
 }
 
 TEST_F(Media, PositionBarSeeksAndPausesPlayback) {

@@ -71,6 +71,43 @@ TEST_F(Media, FailedSaveKeepsTheRecording) {
     EXPECT_GE(MediaGetLength(w()), recorded - 1);
 }
 
+// Run without a sound server (where a machine has another device, what it
+// records passes for a recording). A recording that holds nothing: the stop
+// and a save are refused with our box, and no file is written.
+using NoDevice = Media;
+
+TEST_F(NoDevice, ARecordingThatHoldsNothingIsReportedAndNotSaved) {
+    ASSERT_EQ(MediaOpenForRecord(w(), 11025, 8, 1), 1);
+    ASSERT_EQ(MediaRecord(w()), 1);
+    int stopped = -1;
+    const std::string box = Boxed([&] { stopped = MediaStopRecord(w()); });
+    EXPECT_EQ(s()->sessionState, StateRecorded);
+    const std::string saved = dir.File("empty.wav");
+    if (box.empty()) {
+        EXPECT_EQ(stopped, 1);
+        EXPECT_GT(MediaGetPosition(w()), 0);
+        return;
+    }
+    EXPECT_EQ(stopped, 0);
+    EXPECT_NE(box.find(tt::Ansi("何も録音されていません")), std::string::npos) << box;
+    int refused = -1;
+    EXPECT_EQ(Boxed([&] { refused = MediaSaveAs(w(), saved.c_str()); }), box);
+    EXPECT_EQ(refused, 0);
+    EXPECT_FALSE(tt::FileExists(saved));
+}
+
+// Playback that never starts is refused with one box, where the player once
+// said it played.
+TEST_F(NoDevice, PlaybackThatNeverStartsIsRefused) {
+    ASSERT_EQ(MediaOpen(w(), wave.c_str()), 1);
+    int played = -1;
+    const std::string box = Boxed([&] { played = MediaPlay(w()); });
+    if (s()->sessionState == StatePlaying) return;  // a device after all
+    EXPECT_EQ(played, 0);
+    EXPECT_EQ(s()->sessionState, StateOpened);
+    EXPECT_NE(box.find(tt::Ansi("応答しなくなりました")), std::string::npos) << box;
+}
+
 TEST_F(Media, TopDuringRecordingLeavesPausedAndRefusesSave) {
     ASSERT_EQ(MediaOpenForRecord(w(), 11025, 8, 1), 1);
     ASSERT_EQ(MediaRecord(w()), 1);

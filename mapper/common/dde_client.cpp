@@ -58,11 +58,37 @@ void NotePartner() {
     SetWindowLongPtrA(info.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ConversationWindowProc));
 }
 
+// A top-level window of another thread that does not answer at once would
+// hold a connect's broadcast: Wine's waits 5 s for each such window, Windows'
+// as long as it hangs.
+constexpr UINT kAnswerWithinMs = 30;
+
+BOOL CALLBACK FindSilentWindow(HWND window, LPARAM found) {
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) return TRUE;
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerWithinMs, &result))
+        return TRUE;
+    *reinterpret_cast<bool *>(found) = true;
+    return FALSE;
+}
+
+bool AWindowIsSilent() {
+    bool found = false;
+    EnumWindows(FindSilentWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 // While no server of the service is known to be there, a connect (which asks
 // every top-level window, and waits for each that does not answer) is made
 // only when a server registers the service, or now and then for one that did
-// not announce itself.
-bool ConnectWorthTrying() { return !ddeServerAbsent || GetTickCount() - ddeLastAttempt >= g_ddeRetryMs; }
+// not announce itself, and then only while every window answers.
+bool ConnectWorthTrying() {
+    if (!ddeServerAbsent) return true;
+    if (GetTickCount() - ddeLastAttempt < g_ddeRetryMs) return false;
+    if (!AWindowIsSilent()) return true;
+    ddeLastAttempt = GetTickCount();  // asked again a retry later
+    return false;
+}
 
 // The partner went without a word that DDEML passed on: its conversation may
 // linger in the instance and spoil later connects. The instance starts

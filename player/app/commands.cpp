@@ -182,8 +182,9 @@ BOOL OnRefreshTimer(HWND window, WPARAM timerId) {
 static void RefreshTick(HWND window, PlayerState *state) {
     TakeStartupFile(window, state);
 
+    const int position = state->sessionState != StateClosed ? MediaGetPosition(window) : 0;
+    if (state->sessionState != StateClosed) MediaWatchProgress(window, position);  // may end the session
     if (state->sessionState != StateClosed) {
-        const int position = MediaGetPosition(window);
         SetTimeText(window, IDC_POSITION, position - state->zeroMark);
         int thumb = position / state->scrollScale;
         if (thumb > kMaxThumb) thumb = kMaxThumb;

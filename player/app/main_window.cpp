@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "media/mci_backend.h"
 #include "host_system.h"
 #include "library_entry.h"
 #include "text_blocks.h"
@@ -65,6 +66,44 @@ LRESULT CALLBACK CentreDialogHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(centreHook, code, wParam, lParam);
 }
 
+// A close whose media teardown never returns (a sound driver that stopped
+// answering before the player could tell) still ends the process: the
+// settings are written by then.
+constexpr DWORD kTeardownLimitMs = 5000;
+HANDLE teardownDone;
+
+DWORD WINAPI WatchTeardown(void *event) {
+    if (WaitForSingleObject(event, kTeardownLimitMs) == WAIT_TIMEOUT) TerminateProcess(GetCurrentProcess(), 0);
+    CloseHandle(event);
+    return 0;
+}
+
+void WatchTheTeardown() {
+    if (teardownDone) return;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE mine = nullptr;  // the watch keeps a handle of its own
+    if (!event || !DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &mine, 0, FALSE,
+                                   DUPLICATE_SAME_ACCESS)) {
+        if (event) CloseHandle(event);
+        return;
+    }
+    HANDLE watch = CreateThread(nullptr, 0, WatchTeardown, mine, 0, nullptr);
+    if (!watch) {
+        CloseHandle(mine);
+        CloseHandle(event);
+        return;
+    }
+    CloseHandle(watch);
+    teardownDone = event;
+}
+
+void TeardownReturned() {
+    if (!teardownDone) return;
+    SetEvent(teardownDone);
+    CloseHandle(teardownDone);
+    teardownDone = nullptr;
+}
+
 void OnClose(HWND window) {
     // Inside an error box the caller of the box still works on the record:
     // the close comes when the box has gone.
@@ -79,7 +118,9 @@ void OnClose(HWND window) {
         state->topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0;
         SavePlayerSettings(window);
     }
+    WatchTheTeardown();
     DestroyWindow(window);
+    TeardownReturned();
 }
 
 // A suspend notes the file and position and closes the session; the resume
@@ -365,5 +406,8 @@ int RunPlayer(HINSTANCE instance, HINSTANCE previous, const char *commandTail, i
     }
     CoUninitialize();
     CloseHandle(mutex);
+    // A device left to a driver that no longer answers would hold the
+    // libraries' teardown at exit. The settings are written.
+    if (g_mciDeviceLeft) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(msg.wParam));
     return static_cast<int>(msg.wParam);
 }

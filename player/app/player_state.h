@@ -146,6 +146,12 @@ struct PlayerState {
     // A recording MCI has saved waits here (in the temporary folder) until a
     // copy of it is whole where the user asked; removed at the close.
     char takeFile[kPathSize];
+    DWORD takeBytes;  // the take's samples, in bytes
+    // The position last seen while playing or recording, since when (0: not
+    // watching), and whether it has moved since the play or record began.
+    int watchedPosition;
+    DWORD watchedSince;
+    int watchedMoved;
 };
 
 // The record's address sits at DLGWINDOWEXTRA; pointer-sized so that the

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int kMaxPlayAttempts = 5;
+constexpr int kLateStartLooks = 10;
+constexpr DWORD kLateStartStepMs = 50;
 
 DWORD SendWait(MCIDEVICEID device, UINT message, DWORD flags, void *params) {
     return mciSendCommandA(device, message, flags | MCI_WAIT, reinterpret_cast<DWORD_PTR>(params));
@@ -34,7 +36,7 @@ DWORD StatusMs(const PlayerState *state, DWORD item, int *ms) {
 }
 
 void CloseDevice(PlayerState *state) {
-    SendWait(state->mciDeviceId, MCI_CLOSE, 0, nullptr);
+    if (state->mciDeviceId) SendWait(state->mciDeviceId, MCI_CLOSE, 0, nullptr);
     state->mciDeviceId = 0;
 }
 
@@ -79,6 +81,14 @@ DWORD Play(HWND window, PlayerState *state, bool *playing) {
         MCI_PLAY_PARMS play = {};
         play.dwCallback = reinterpret_cast<DWORD_PTR>(window);
         if (DWORD error = SendNotify(state->mciDeviceId, MCI_PLAY, 0, &play)) return error;
+        int mode = 0;
+        if (DWORD error = Mode(state, &mode)) return error;
+        *playing = mode == MCI_MODE_PLAY;
+    }
+    // A busy machine may start the play a moment later; a device that is not
+    // there never does.
+    for (int look = 0; look < kLateStartLooks && !*playing; ++look) {
+        Sleep(kLateStartStepMs);
         int mode = 0;
         if (DWORD error = Mode(state, &mode)) return error;
         *playing = mode == MCI_MODE_PLAY;
@@ -153,7 +163,16 @@ DWORD MciRecord(HWND window, PlayerState *state) {
     return SendNotify(state->mciDeviceId, MCI_RECORD, 0, &record);
 }
 
-DWORD MciStop(PlayerState *state) { return SendWait(state->mciDeviceId, MCI_STOP, 0, nullptr); }
+DWORD MciStop(PlayerState *state) {
+    return state->mciDeviceId ? SendWait(state->mciDeviceId, MCI_STOP, 0, nullptr) : 0;
+}
+
+bool g_mciDeviceLeft = false;
+
+void MciLeaveDevice(PlayerState *state) {
+    state->mciDeviceId = 0;
+    g_mciDeviceLeft = true;
+}
 
 DWORD MciSave(PlayerState *state, const char *path) {
     MCI_SAVE_PARMSA save = {};

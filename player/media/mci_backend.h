@@ -10,3 +10,10 @@ DWORD MciStop(PlayerState *state);
 DWORD MciSave(PlayerState *state, const char *path);
 // The waveaudio device's abilities: bit 0 audio, 1 play, 2 record, 3 save.
 DWORD MciDevCaps(PlayerState *state, int *bits);
+
+// A device whose sound device went is left to its driver: under Wine every
+// further command to it (a stop, a close) waits for good. Nothing more is
+// asked of it, and the process ends without the libraries' teardown, which
+// would close it.
+void MciLeaveDevice(PlayerState *state);
+extern bool g_mciDeviceLeft;

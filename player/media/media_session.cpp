@@ -64,24 +64,15 @@ void ShowErrorBox(HWND window, const char *text) {
 
 }  // namespace
 
-// A box with the error's text as the way of playing words it, or a beep
-// while errors are not shown; a file not found is named on a line of its own.
-// One box at a time: a further error while one is up (or put off) only
-// beeps, and a close asked for meanwhile happens after it.
-static void ReportError(HWND window, DWORD error, const MediaBackend *from, const char *name = nullptr) {
+// A box with the text, or a beep while errors are not shown. One box at a
+// time: a further error while one is up (or put off) only beeps, and a close
+// asked for meanwhile happens after it.
+static void ReportText(HWND window, const char *text) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
     if (!state->showErrors || g_errorBoxShown || boxDeferred) {
         MessageBeep(0xFFFFFFFF);
         return;
-    }
-    char text[kBoxTextSize] = "";
-    from->errorText(state, error, text);
-    if (name && error == MCIERR_FILE_NOT_FOUND) {
-        for (const char *part : {"\r\n", name}) {
-            const int length = lstrlenA(text);
-            lstrcpynA(text + length, part, kBoxTextSize - length);
-        }
     }
     if (g_deferErrorBoxes) {
         lstrcpynA(deferredText, text, sizeof deferredText);
@@ -90,6 +81,30 @@ static void ReportError(HWND window, DWORD error, const MediaBackend *from, cons
         return;
     }
     ShowErrorBox(window, text);
+}
+
+// The error's text as the way of playing words it; a file not found is
+// named on a line of its own.
+static void ReportError(HWND window, DWORD error, const MediaBackend *from, const char *name = nullptr) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return;
+    char text[kBoxTextSize] = "";
+    from->errorText(state, error, text);
+    if (name && error == MCIERR_FILE_NOT_FOUND) {
+        for (const char *part : {"\r\n", name}) {
+            const int length = lstrlenA(text);
+            lstrcpynA(text + length, part, kBoxTextSize - length);
+        }
+    }
+    ReportText(window, text);
+}
+
+// A failure the player words itself, from its string table.
+static void ReportOwn(HWND window, UINT stringId) {
+    PlayerState *state = GetPlayerState(window);
+    char text[kBoxTextSize] = "";
+    if (state) LoadStringA(state->hInstance, stringId, text, sizeof text);
+    ReportText(window, text);
 }
 
 void ShowDeferredErrorBox(HWND window) {
@@ -211,8 +226,18 @@ int MediaPlay(HWND window) {
     if (!CanPlay(state->sessionState)) return 0;
     bool playing = false;
     if (Failed(window, Way(state)->play(window, state, &playing))) return 0;
-    if (playing) state->sessionState = StatePlaying;
-    return 1;
+    if (playing) {
+        state->sessionState = StatePlaying;
+        return 1;
+    }
+    // MCI accepted the play and plays nothing (no sound device): said, where
+    // it once passed for success. A file at its end has nothing to play.
+    int position = 0, length = 0;
+    if (Way(state) != &kMciBackend || Way(state)->position(state, &position) ||
+        Way(state)->length(state, &length) || position >= length)
+        return 1;
+    ReportOwn(window, IDS_DEVICE_GONE);
+    return 0;
 }
 
 int MediaPause(HWND window) {
@@ -325,6 +350,35 @@ int MediaRecord(HWND window) {
     return 1;
 }
 
+// The milliseconds a stopped recording holds: its length, or where it
+// stopped (Wine's waveaudio gives a recording no length before it is saved).
+static int RecordedMs(PlayerState *state) {
+    int length = 0, position = 0;
+    Way(state)->length(state, &length);
+    Way(state)->position(state, &position);
+    return length > position ? length : position;
+}
+
+// MCI says nothing of a save cut short by a full disk: a stopped recording
+// goes to a take file of ours first, checked against the milliseconds it
+// recorded. Errors wait for the save, which reports them.
+static DWORD SaveTake(PlayerState *state) {
+    if (state->takeFile[0]) return 0;
+    char take[kPathSize] = "";
+    const int recordedMs = RecordedMs(state);
+    DWORD error = MakeTakeFile(take, sizeof take) ? MciSave(state, take) : MCIERR_FILE_NOT_SAVED;
+    if (!error && !TakeIsWhole(take, recordedMs, &state->takeBytes)) error = MCIERR_FILE_NOT_SAVED;
+    if (error) {
+        if (take[0]) DeleteFileA(take);
+        return error;
+    }
+    lstrcpyA(state->takeFile, take);
+    return 0;
+}
+
+// A take without a sample: the device gave nothing (or there is none).
+static bool TakeIsEmpty(const PlayerState *state) { return state->takeFile[0] && !state->takeBytes; }
+
 int MediaStopRecord(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || state->sessionState != StateRecording) return 0;
@@ -332,7 +386,56 @@ int MediaStopRecord(HWND window) {
         CloseOnError(window, error);
         return 0;
     }
+    SaveTake(state);
+    if (TakeIsEmpty(state)) {
+        ReportOwn(window, IDS_NOTHING_RECORDED);
+        return 0;
+    }
     return 1;
+}
+
+// A position that stands still this long while playing or recording means
+// the sound device has gone; longer before it first moves, as a sound server
+// may take a second or two to start.
+constexpr DWORD kStalledMs = 2000;
+constexpr DWORD kNeverStartedMs = 6000;
+
+// Playback ends as a failure ends it; a recording stops and keeps what MCI
+// still gives of it. Under Wine the driver of a device gone never answers a
+// stop or a close: the device is left to it.
+static void DeviceGone(HWND window, PlayerState *state) {
+    if (RunningUnderWine() && Way(state) == &kMciBackend) {
+        MciLeaveDevice(state);  // the close below asks nothing of it
+    } else if (state->sessionState == StateRecording && !StopRecordingUnderWay(state) && !SaveTake(state) &&
+               !TakeIsEmpty(state)) {
+        ReportOwn(window, IDS_DEVICE_GONE);
+        return;
+    }
+    MediaClose(window);
+    ReportOwn(window, IDS_DEVICE_GONE);
+}
+
+void MediaWatchProgress(HWND window, int position) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return;
+    const int s = state->sessionState;
+    int length = 0;
+    // A file played to its end stands still until its end is notified.
+    if ((s != StatePlaying && s != StateRecording) ||
+        (s == StatePlaying && !Way(state)->length(state, &length) && position >= length)) {
+        state->watchedSince = 0;
+        return;
+    }
+    const DWORD now = GetTickCount();
+    if (!state->watchedSince || position != state->watchedPosition) {
+        state->watchedMoved = state->watchedSince != 0;
+        state->watchedPosition = position;
+        state->watchedSince = now;
+        return;
+    }
+    if (now - state->watchedSince < (state->watchedMoved ? kStalledMs : kNeverStartedMs)) return;
+    state->watchedSince = 0;
+    DeviceGone(window, state);
 }
 
 int MediaSaveAs(HWND window, const char *path) {
@@ -342,20 +445,13 @@ int MediaSaveAs(HWND window, const char *path) {
         MediaReportError(window, MCIERR_FILE_NOT_FOUND);
         return 0;
     }
-    if (!state->takeFile[0]) {
-        // MCI says nothing of a save cut short by a full disk: the take goes
-        // to a file of ours first, and is checked against the length recorded.
-        char take[kPathSize] = "";
-        int recordedMs = 0;
-        DWORD error = MakeTakeFile(take, sizeof take) ? Way(state)->length(state, &recordedMs) : MCIERR_FILE_NOT_SAVED;
-        if (!error) error = MciSave(state, take);
-        if (!error && !TakeIsWhole(take, recordedMs)) error = MCIERR_FILE_NOT_SAVED;
-        if (error) {
-            if (take[0]) DeleteFileA(take);
-            Failed(window, error);
-            return 0;
-        }
-        lstrcpyA(state->takeFile, take);
+    if (DWORD error = SaveTake(state)) {
+        Failed(window, error);
+        return 0;
+    }
+    if (TakeIsEmpty(state)) {
+        ReportOwn(window, IDS_NOTHING_RECORDED);
+        return 0;
     }
     if (!CopyTake(state->takeFile, path)) {
         Failed(window, MCIERR_FILE_NOT_SAVED);

@@ -22,6 +22,11 @@ int MediaStopRecord(HWND window);
 int MediaSaveAs(HWND window, const char *path);
 int MediaOnNotify(HWND window, WPARAM flags, LPARAM lParam);
 void MediaReportError(HWND window, DWORD error);
+// Called with each position read while the window refreshes: a position that
+// stands still for two seconds while playing or recording means the sound
+// device has gone. Reported once; playback ends, a recording stops and keeps
+// what MCI still gives of it.
+void MediaWatchProgress(HWND window, int position);
 
 // Milliseconds per position-bar unit for a length, keeping the range within 32767.
 inline int ScrollScaleFor(int length) { return length <= 32767 ? 1 : length / 32767 + 1; }

@@ -4,6 +4,7 @@
 namespace {
 
 constexpr DWORD kChunkHeader = 8;
+constexpr DWORD kSlackPerSecond = 20;  // 50 ms
 
 struct FileHandle {
     HANDLE handle;
@@ -33,7 +34,8 @@ bool MakeTakeFile(char *take, int size) {
     return GetTempFileNameA(folder, "tav", 0, take) != 0;
 }
 
-bool TakeIsWhole(const char *take, int recordedMs) {
+bool TakeIsWhole(const char *take, int recordedMs, DWORD *dataBytes) {
+    *dataBytes = 0;
     FileHandle file(OpenToRead(take));
     if (file.handle == INVALID_HANDLE_VALUE) return false;
     const DWORD fileSize = GetFileSize(file.handle, nullptr);
@@ -54,10 +56,12 @@ bool TakeIsWhole(const char *take, int recordedMs) {
             blockAlign = format.wf.nBlockAlign;
         } else if (chunk[0] == mmioFOURCC('d', 'a', 't', 'a')) {
             if (!bytesPerSec) return false;
-            // The length is whole milliseconds of whole blocks: one block short
-            // at most.
+            // The length recorded is rounded to milliseconds, and the last
+            // block may be rounded away: some slack.
             const ULONGLONG recorded = static_cast<ULONGLONG>(recordedMs) * bytesPerSec / 1000;
-            return chunk[1] + blockAlign >= recorded;
+            const ULONGLONG slack = bytesPerSec / kSlackPerSecond + blockAlign;
+            *dataBytes = chunk[1];
+            return chunk[1] + slack >= recorded;
         }
         offset = body + chunk[1] + (chunk[1] & 1);
     }

@@ -10,8 +10,9 @@
 // A new, empty file in the temporary folder for MCI to save into.
 bool MakeTakeFile(char *take, int size);
 // The take is a whole Wave file holding at least the milliseconds recorded:
-// its RIFF size is the file's, its data lies within the file.
-bool TakeIsWhole(const char *take, int recordedMs);
+// its RIFF size is the file's, its data lies within the file. `dataBytes`
+// gets the size of its samples.
+bool TakeIsWhole(const char *take, int recordedMs, DWORD *dataBytes);
 // Copies the take to `path`, replacing a file there only once the copy is
 // whole; false with nothing at `path` changed.
 bool CopyTake(const char *take, const char *path);

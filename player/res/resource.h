@@ -25,6 +25,8 @@
 #define IDS_SYS_TOTRAY          13
 #define IDS_SYS_ICON2TRAY       14
 #define IDS_LASTFILE_MISSING    15
+#define IDS_DEVICE_GONE         16
+#define IDS_NOTHING_RECORDED    17
 #define IDS_VBMP3_ERROR_BASE    640
 #define IDS_VBMP3_ERROR_LAST    673
 

@@ -1,9 +1,10 @@
 // A scripted decoder library for the player's MP3 branch: no audio, only the
 // answers the player must cope with. The opened file is a line of text:
-//   rate=N samples=N error=N stuck=1 late=1
+//   rate=N samples=N error=N stuck=1 late=1 hang=1
 // error makes the open fail with that number; stuck keeps the state at
 // stopped whatever the player asks (a decoder that never starts); late sends
-// the end-of-play signal 50 ms after the file is closed.
+// the end-of-play signal 50 ms after the file is closed; hang never returns
+// from the close (a driver that stopped answering).
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +12,7 @@
 namespace {
 
 struct Script {
-    int rate = 44100, samples = 441000, error = 0, stuck = 0, late = 0;
+    int rate = 44100, samples = 441000, error = 0, stuck = 0, late = 0, hang = 0;
 };
 typedef void(CALLBACK *EndOfPlay)(int code, int param);
 EndOfPlay endOfPlay;
@@ -61,6 +62,7 @@ BOOL WINAPI vbmp3_open(const char *path, BYTE *info) {
     script.error = Value(text, "error=", 0);
     script.stuck = Value(text, "stuck=", 0);
     script.late = Value(text, "late=", 0);
+    script.hang = Value(text, "hang=", 0);
     if (script.error) return Fail(script.error);
     memset(info, 0, 272);
     memcpy(info + 264, &script.rate, sizeof script.rate);
@@ -70,6 +72,7 @@ BOOL WINAPI vbmp3_open(const char *path, BYTE *info) {
 }
 
 void WINAPI vbmp3_close() {
+    if (script.hang) Sleep(INFINITE);
     isOpen = state = 0;
     if (script.late) CloseHandle(CreateThread(nullptr, 0, LateSignal, nullptr, 0, nullptr));
 }

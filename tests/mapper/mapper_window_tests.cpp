@@ -3,6 +3,7 @@
 #include "mapper_support.h"
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <algorithm>
 #include "common/dde_client.h"
 #include "common/mapper_ids.h"
 #include "host_system.h"
@@ -279,6 +280,23 @@ TEST(MapperDde, WithNoServerAHungWindowCostsNothingAndARegistrationIsHeard) {
         EXPECT_EQ(sink.WaitExit(5000), 0);
     }
     g_ddeRetryMs = retry;
+}
+
+// Presses spread out, each past the slow retry, while a window hangs and no
+// server runs: none waits on the hung window.
+TEST(MapperDde, PressesSpreadOutNeverWaitOnAHungWindow) {
+    FreshSettingsFor("Sink");
+    HungWindow hung;
+    mt::MapperWindow w(&kPadwigProgram, true);
+    hung.Hang(9000);
+    DWORD longest = 0;
+    for (int i = 0; i < 5; ++i) {
+        tt::Pump(1500);
+        const DWORD start = GetTickCount();
+        DdeClientExecute(w.window(), "[Play()]");
+        longest = std::max(longest, GetTickCount() - start);
+    }
+    EXPECT_LT(longest, 1000u);  // a broadcast waits 5 s on the hung window
 }
 
 TEST(MapperDde, AServerThatNeverRegistersIsFoundAgainAfterItQuits) {
