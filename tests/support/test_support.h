@@ -25,10 +25,12 @@ struct TempDir {
 // Copies build/bin/<name> into the folder as <as>; returns the new path.
 std::string Stage(const TempDir &dir, const std::string &name, const std::string &as);
 
-// A started program; ended (WM_CLOSE, then terminated) when it goes out of scope.
+// A started program; ended (WM_CLOSE, then terminated) when it goes out of
+// scope. One that ended on an exception fails the test, named.
 struct Program {
     PROCESS_INFORMATION info = {};
     HWND window = nullptr;
+    std::string commandLine;
     Program() = default;
     ~Program();
     Program(const Program &) = delete;
