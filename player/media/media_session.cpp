@@ -366,12 +366,14 @@ static DWORD SaveTake(PlayerState *state) {
     if (state->takeFile[0]) return 0;
     char take[kPathSize] = "";
     const int recordedMs = RecordedMs(state);
-    DWORD error = MakeTakeFile(take, sizeof take) ? MciSave(state, take) : MCIERR_FILE_NOT_SAVED;
-    if (!error && !TakeIsWhole(take, recordedMs, &state->takeBytes)) error = MCIERR_FILE_NOT_SAVED;
+    const DWORD error = MakeTakeFile(take, sizeof take) ? MciSave(state, take) : MCIERR_FILE_NOT_SAVED;
     if (error) {
         if (take[0]) DeleteFileA(take);
         return error;
     }
+    // A take cut short stays where MCI wrote it, in the temporary folder:
+    // under Wine the driver holds nothing more of it.
+    if (!TakeIsWhole(take, recordedMs, &state->takeBytes)) return MCIERR_FILE_NOT_SAVED;
     lstrcpyA(state->takeFile, take);
     return 0;
 }
