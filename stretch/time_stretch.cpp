@@ -1,0 +1,233 @@
+#include "time_stretch.h"
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kMaxChannels = 8;
+constexpr int kWindowMs = 23;
+constexpr int kToleranceMs = 12;
+constexpr int kSearchRate = 11025;   // the first search looks at about this many frames a second
+constexpr size_t kTrimFrames = 4096;
+constexpr double kOnsetRatio = 4.0;   // a peak this many times the level around it  // let go of source frames in pieces at least this long
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// The window's nominal source frame: where the timeline stands.
+int64_t Nominal(const TimeStretch *s) { return FloorDiv(s->madePosition, 100); }
+
+float Sample(const TimeStretch *s, int64_t frame, int channel) {
+    if (frame < s->inputStart || frame >= s->inputEnd) return 0.0f;
+    return s->input[static_cast<size_t>(frame - s->inputStart) * s->channels + channel];
+}
+
+float Mono(const TimeStretch *s, int64_t frame) {
+    float sum = 0.0f;
+    for (int c = 0; c < s->channels; ++c) sum += Sample(s, frame, c);
+    return sum;
+}
+
+// How well the source from `start` continues `target` (hop frames, every
+// `every`-th): the correlation over the candidate's energy.
+double Likeness(const TimeStretch *s, const std::vector<float> &target, int64_t start, int every) {
+    double dot = 0.0, energy = 1e-9;
+    for (int k = 0; k < s->hop; k += every) {
+        const double x = Mono(s, start + k);
+        dot += target[k] * x;
+        energy += x * x;
+    }
+    return dot / std::sqrt(energy);
+}
+
+// A sample in [from, to) that stands well out of the level around it.
+bool HasOnset(const TimeStretch *s, int64_t from, int64_t to) {
+    double energy = 1e-9, peak = 0.0;
+    for (int64_t n = from - s->window; n < to + s->window; ++n) {
+        const double x = Mono(s, n);
+        energy += x * x;
+        if (n >= from && n < to && x * x > peak) peak = x * x;
+    }
+    const double mean = energy / static_cast<double>(to - from + 2 * s->window);
+    return peak > kOnsetRatio * kOnsetRatio * mean;
+}
+
+// The source frame the next window is taken from: near the timeline, where
+// it best continues the window before.
+int64_t ChooseStart(const TimeStretch *s) {
+    const int64_t nominal = Nominal(s);
+    if (s->first) return nominal;
+    std::vector<float> target(s->hop);
+    for (int k = 0; k < s->hop; ++k) target[k] = Mono(s, s->lastTaken + s->hop + k);
+    // At the source's end a window is not taken from past it.
+    int64_t lowest = nominal - s->tolerance, highest = nominal + s->tolerance;
+    if (s->ended && highest > s->inputEnd - s->window) highest = s->inputEnd - s->window;
+    if (highest < lowest) highest = lowest;
+    int64_t best = nominal < lowest ? lowest : nominal > highest ? highest : nominal;
+    double bestScore = -1e300;
+    for (int64_t at = lowest; at <= highest; at += s->step) {
+        // Equal likeness (silence is like any silence): nearest the timeline.
+        const double score = Likeness(s, target, at, s->step);
+        const bool tie = std::fabs(score - bestScore) <= 1e-9 * (std::fabs(bestScore) + 1.0);
+        if ((score > bestScore && !tie) || (tie && std::llabs(at - nominal) < std::llabs(best - nominal)))
+            bestScore = score, best = at;
+    }
+    // Going back plays some of the source again, going on skips some: never
+    // a click or an onset, which would be heard twice or not at all. The
+    // window goes on from where the last one ended instead, as far as twice
+    // the tolerance from the timeline.
+    const int64_t natural = s->lastTaken + s->hop;
+    const bool within = natural <= nominal + 2 * s->tolerance && natural >= nominal - 2 * s->tolerance &&
+                        (!s->ended || natural <= s->inputEnd - s->window);
+    if (within && best != natural &&
+        HasOnset(s, best < natural ? best : natural, (best < natural ? natural : best) + s->hop))
+        return natural;
+    const int64_t around = best;
+    bestScore = Likeness(s, target, best, 1);
+    for (int64_t at = around - s->step + 1; at < around + s->step; ++at) {
+        if (at < lowest || at > highest || at == around) continue;
+        const double score = Likeness(s, target, at, 1);
+        if (score > bestScore) bestScore = score, best = at;
+    }
+    return best;
+}
+
+int16_t ToPcm(float value) {
+    const float rounded = std::floor(value + 0.5f);
+    return static_cast<int16_t>(rounded > 32767.0f ? 32767.0f : rounded < -32768.0f ? -32768.0f : rounded);
+}
+
+// Output frames still within the source at the end, of the next `wanted`.
+size_t FramesBeforeTheEnd(const TimeStretch *s, size_t wanted) {
+    if (!s->ended) return wanted;
+    const int64_t left = s->inputEnd * 100 - s->madePosition;
+    if (left <= 0) return 0;
+    const int64_t frames = (left + s->percent - 1) / s->percent;
+    return frames < static_cast<int64_t>(wanted) ? static_cast<size_t>(frames) : wanted;
+}
+
+// Lets go of the source frames no window can reach any more.
+void Trim(TimeStretch *s) {
+    int64_t keep = Nominal(s) - 2 * s->tolerance - s->window;
+    if (!s->first && s->lastTaken + s->hop < keep) keep = s->lastTaken + s->hop;
+    if (keep > s->inputEnd) keep = s->inputEnd;
+    if (keep - s->inputStart < static_cast<int64_t>(kTrimFrames)) return;
+    s->input.erase(s->input.begin(), s->input.begin() + static_cast<size_t>(keep - s->inputStart) * s->channels);
+    s->inputStart = keep;
+}
+
+void MakeWindow(TimeStretch *s) {
+    const int64_t start = ChooseStart(s);
+    if (s->first) {  // nothing before: the first half plays as it is
+        for (int k = 0; k < s->hop; ++k)
+            for (int c = 0; c < s->channels; ++c)
+                s->tail[k * s->channels + c] = s->weights[s->hop + k] * Sample(s, start + k, c);
+        s->first = false;
+    }
+    const size_t frames = FramesBeforeTheEnd(s, s->hop);
+    for (size_t k = 0; k < frames; ++k)
+        for (int c = 0; c < s->channels; ++c)
+            s->ready.push_back(ToPcm(s->tail[k * s->channels + c] + s->weights[k] * Sample(s, start + k, c)));
+    for (int k = 0; k < s->hop; ++k)
+        for (int c = 0; c < s->channels; ++c)
+            s->tail[k * s->channels + c] = s->weights[s->hop + k] * Sample(s, start + s->hop + k, c);
+    s->lastTaken = start;
+    s->madeFrames += s->hop;
+    s->madePosition += static_cast<int64_t>(s->hop) * s->percent;
+    if (frames < static_cast<size_t>(s->hop)) s->madePosition = s->inputEnd * 100;  // the end is reached
+    Trim(s);
+}
+
+void MakeWhatCanBeMade(TimeStretch *s) {
+    while (StretchWants(s) == 0 && !(s->ended && s->madePosition >= s->inputEnd * 100)) MakeWindow(s);
+}
+
+}  // namespace
+
+bool StretchStart(TimeStretch *stretch, int sampleRate, int channels, int64_t sourceFrame) {
+    if (sampleRate < 1000 || sampleRate > 384000 || channels < 1 || channels > kMaxChannels) return false;
+    stretch->channels = channels;
+    stretch->window = (sampleRate * kWindowMs / 1000) & ~1;
+    stretch->hop = stretch->window / 2;
+    stretch->tolerance = sampleRate * kToleranceMs / 1000;
+    stretch->step = sampleRate / kSearchRate > 1 ? sampleRate / kSearchRate : 1;
+    stretch->weights.resize(stretch->window);
+    const double pi = std::acos(-1.0);
+    for (int n = 0; n < stretch->window; ++n)
+        stretch->weights[n] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * pi * n / stretch->window));
+    stretch->percent = kSpeedNormal;
+    StretchRestart(stretch, sourceFrame);
+    return true;
+}
+
+void StretchRestart(TimeStretch *stretch, int64_t sourceFrame) {
+    stretch->input.clear();
+    stretch->inputStart = stretch->inputEnd = sourceFrame;
+    stretch->ended = false;
+    stretch->madeFrames = 0;
+    stretch->madePosition = sourceFrame * 100;
+    stretch->lastTaken = sourceFrame;
+    stretch->first = true;
+    stretch->tail.assign(static_cast<size_t>(stretch->hop) * stretch->channels, 0.0f);
+    stretch->ready.clear();
+    stretch->readyFrom = 0;
+    stretch->marks.assign(1, {0, stretch->madePosition, stretch->percent});
+}
+
+void StretchSetSpeed(TimeStretch *stretch, int percent) {
+    percent = percent < kSpeedSlowest ? kSpeedSlowest : percent > kSpeedFastest ? kSpeedFastest : percent;
+    if (percent == stretch->percent) return;
+    stretch->percent = percent;
+    if (stretch->marks.back().frame == stretch->madeFrames) stretch->marks.pop_back();
+    stretch->marks.push_back({stretch->madeFrames, stretch->madePosition, percent});
+    constexpr size_t kMarksKept = 256;  // far older frames are not asked about
+    if (stretch->marks.size() > kMarksKept) stretch->marks.erase(stretch->marks.begin());
+}
+
+void StretchPut(TimeStretch *stretch, const int16_t *pcm, size_t frames) {
+    if (stretch->ended || !frames) return;
+    stretch->input.insert(stretch->input.end(), pcm, pcm + frames * stretch->channels);
+    stretch->inputEnd += static_cast<int64_t>(frames);
+    MakeWhatCanBeMade(stretch);
+}
+
+void StretchEnd(TimeStretch *stretch) {
+    stretch->ended = true;
+    MakeWhatCanBeMade(stretch);
+}
+
+size_t StretchTake(TimeStretch *stretch, int16_t *pcm, size_t frames) {
+    const size_t have = (stretch->ready.size() - stretch->readyFrom) / stretch->channels;
+    const size_t taken = frames < have ? frames : have;
+    const size_t samples = taken * stretch->channels;
+    for (size_t i = 0; i < samples; ++i) pcm[i] = stretch->ready[stretch->readyFrom + i];
+    stretch->readyFrom += samples;
+    if (stretch->readyFrom == stretch->ready.size()) {
+        stretch->ready.clear();
+        stretch->readyFrom = 0;
+    }
+    return taken;
+}
+
+size_t StretchWants(const TimeStretch *stretch) {
+    if (stretch->ended) return 0;
+    // The furthest a window (going on past an onset) and the look for an
+    // onset around it may reach.
+    int64_t needed = Nominal(stretch) + 2 * stretch->tolerance + 2 * stretch->window;
+    if (!stretch->first && stretch->lastTaken + 2 * stretch->hop > needed) needed = stretch->lastTaken + 2 * stretch->hop;
+    return needed > stretch->inputEnd ? static_cast<size_t>(needed - stretch->inputEnd) : 0;
+}
+
+int64_t StretchSourcePosition(const TimeStretch *stretch, int64_t frame) {
+    const TimeStretch::Mark *mark = &stretch->marks.front();
+    for (const TimeStretch::Mark &m : stretch->marks)
+        if (m.frame <= frame) mark = &m;
+    return mark->position + (frame - mark->frame) * mark->percent;
+}
+
+int64_t StretchSourceMs(const TimeStretch *stretch, int64_t frame, int sampleRate) {
+    return FloorDiv(StretchSourcePosition(stretch, frame) * 10, sampleRate);
+}
+
+bool StretchDone(const TimeStretch *stretch) {
+    return stretch->ended && stretch->madePosition >= stretch->inputEnd * 100 && stretch->ready.empty();
+}
