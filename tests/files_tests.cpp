@@ -576,7 +576,7 @@ TEST(SettingsFiles, AnyFileStartsTheWindowSaneAndACloseSavesWhatReadsBackTheSame
         {
             const DWORD start = GetTickCount();
             tt::PlayerWindow pw(true);
-            EXPECT_LT(GetTickCount() - start, 2000u);
+            EXPECT_LT(GetTickCount() - start, 10000u);  // minutes when read key by key; seconds on a busy machine
             ASSERT_TRUE(IsWindowVisible(pw.window()));
             before = SnapPlayer(pw);
             if (lock) CloseHandle(lock);
