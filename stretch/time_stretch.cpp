@@ -8,8 +8,8 @@ constexpr int kMaxChannels = 8;
 constexpr int kWindowMs = 23;
 constexpr int kToleranceMs = 12;
 constexpr int kSearchRate = 11025;   // the first search looks at about this many frames a second
-constexpr size_t kTrimFrames = 4096;
-constexpr double kOnsetRatio = 4.0;   // a peak this many times the level around it  // let go of source frames in pieces at least this long
+constexpr size_t kTrimFrames = 4096;  // let go of source frames in pieces at least this long
+constexpr double kOnsetRatio = 4.0;   // a peak this many times the level around it
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
@@ -39,20 +39,32 @@ double Likeness(const TimeStretch *s, const std::vector<float> &target, int64_t 
     return dot / std::sqrt(energy);
 }
 
-// A sample in [from, to) that stands well out of the level around it.
-bool HasOnset(const TimeStretch *s, int64_t from, int64_t to) {
-    double energy = 1e-9, peak = 0.0;
-    for (int64_t n = from - s->window; n < to + s->window; ++n) {
-        const double x = Mono(s, n);
-        energy += x * x;
-        if (n >= from && n < to && x * x > peak) peak = x * x;
-    }
-    const double mean = energy / static_cast<double>(to - from + 2 * s->window);
-    return peak > kOnsetRatio * kOnsetRatio * mean;
+// The frames in [from, to) whose sample stands well out of the level around
+// them: clicks and onsets.
+std::vector<int64_t> Onsets(const TimeStretch *s, int64_t from, int64_t to) {
+    double energy = 1e-9;
+    for (int64_t n = from - s->window; n < to + s->window; ++n) energy += Mono(s, n) * Mono(s, n);
+    const double level = kOnsetRatio * kOnsetRatio * energy / static_cast<double>(to - from + 2 * s->window);
+    std::vector<int64_t> onsets;
+    for (int64_t n = from; n < to; ++n)
+        if (Mono(s, n) * Mono(s, n) > level) onsets.push_back(n);
+    return onsets;
+}
+
+// A window from `start` other than where the last one ended plays the source
+// between the two again, or skips it, and puts the last one's second half
+// beside its own first half: an onset there would be heard twice or lost.
+bool KeepsOnsetsWhole(const std::vector<int64_t> &onsets, int64_t start, int64_t natural, int hop) {
+    if (start == natural) return true;
+    const int64_t from = start < natural ? start : natural;
+    const int64_t to = (start < natural ? natural : start) + hop;
+    for (int64_t q : onsets)
+        if (q >= from && q < to) return false;
+    return true;
 }
 
 // The source frame the next window is taken from: near the timeline, where
-// it best continues the window before.
+// it best continues the window before, keeping onsets whole.
 int64_t ChooseStart(const TimeStretch *s) {
     const int64_t nominal = Nominal(s);
     if (s->first) return nominal;
@@ -62,29 +74,33 @@ int64_t ChooseStart(const TimeStretch *s) {
     int64_t lowest = nominal - s->tolerance, highest = nominal + s->tolerance;
     if (s->ended && highest > s->inputEnd - s->window) highest = s->inputEnd - s->window;
     if (highest < lowest) highest = lowest;
-    int64_t best = nominal < lowest ? lowest : nominal > highest ? highest : nominal;
+    const int64_t natural = s->lastTaken + s->hop;
+    const int64_t from = lowest < natural ? lowest : natural;
+    const int64_t to = (highest > natural ? highest : natural) + s->hop;
+    const std::vector<int64_t> onsets = Onsets(s, from, to);
+    auto whole = [&](int64_t at) { return KeepsOnsetsWhole(onsets, at, natural, s->hop); };
+    int64_t best = -1;
     double bestScore = -1e300;
     for (int64_t at = lowest; at <= highest; at += s->step) {
+        if (!whole(at)) continue;
         // Equal likeness (silence is like any silence): nearest the timeline.
         const double score = Likeness(s, target, at, s->step);
-        const bool tie = std::fabs(score - bestScore) <= 1e-9 * (std::fabs(bestScore) + 1.0);
+        const bool tie = best >= 0 && std::fabs(score - bestScore) <= 1e-9 * (std::fabs(bestScore) + 1.0);
         if ((score > bestScore && !tie) || (tie && std::llabs(at - nominal) < std::llabs(best - nominal)))
             bestScore = score, best = at;
     }
-    // Going back plays some of the source again, going on skips some: never
-    // a click or an onset, which would be heard twice or not at all. The
-    // window goes on from where the last one ended instead, as far as twice
-    // the tolerance from the timeline.
-    const int64_t natural = s->lastTaken + s->hop;
-    const bool within = natural <= nominal + 2 * s->tolerance && natural >= nominal - 2 * s->tolerance &&
-                        (!s->ended || natural <= s->inputEnd - s->window);
-    if (within && best != natural &&
-        HasOnset(s, best < natural ? best : natural, (best < natural ? natural : best) + s->hop))
-        return natural;
+    if (best < 0) {
+        // No window near the timeline keeps them whole: going on from where
+        // the last ended does, as far as twice the tolerance from it.
+        const bool near = natural <= nominal + 2 * s->tolerance && natural >= nominal - 2 * s->tolerance &&
+                          (!s->ended || natural <= s->inputEnd - s->window);
+        if (near) return natural;
+        best = nominal < lowest ? lowest : nominal > highest ? highest : nominal;
+    }
     const int64_t around = best;
     bestScore = Likeness(s, target, best, 1);
     for (int64_t at = around - s->step + 1; at < around + s->step; ++at) {
-        if (at < lowest || at > highest || at == around) continue;
+        if (at < lowest || at > highest || at == around || !whole(at)) continue;
         const double score = Likeness(s, target, at, 1);
         if (score > bestScore) bestScore = score, best = at;
     }
