@@ -47,6 +47,7 @@ void SetSamplePace(HWND window, PadwigState *state, UINT period) {
         state->timerResolution = 0;
     }
     state->samplePeriod = period;
+    InterlockedExchange(&state->passesAtPace, 0);
     state->sampleEventId = g_joystickApi.timeSetEvent(period, fast ? state->sampleResolution : kProbeMs / 10,
                                                       SampleTimerCallback, reinterpret_cast<DWORD_PTR>(window),
                                                       kSampleFlags);
@@ -156,6 +157,7 @@ void SampleJoysticks(PadwigState *state) {
         state->lastSample[j] = buttons;
     }
     InterlockedExchange(&state->answeringCount, answering);
+    InterlockedIncrement(&state->passesAtPace);
 }
 
 BOOL OnPollTimer(HWND window, UINT_PTR id) {
@@ -164,7 +166,9 @@ BOOL OnPollTimer(HWND window, UINT_PTR id) {
     if (id == state->pollTimerId) {
         DispatchButtonChanges(window);
         RefreshJoystickStatus(window);
-        if (state->sampleResolution) {
+        // The pace follows what a whole pass found: a busy machine may tick
+        // before the first pass at a pace has ended.
+        if (state->sampleResolution && InterlockedCompareExchange(&state->passesAtPace, 0, 0)) {
             const UINT pace = InterlockedCompareExchange(&state->answeringCount, 0, 0) ? kSampleMs : kProbeMs;
             if (pace != state->samplePeriod) SetSamplePace(window, state, pace);
         }

@@ -47,6 +47,7 @@ struct PadwigState : MapperState {
     int failedSamples[kJoystickMax];  // in a row, while answering
     DWORD nextProbe[kJoystickMax];    // when one that does not answer is asked again
     volatile LONG answeringCount;     // after the last pass
+    volatile LONG passesAtPace;       // passes ended since the pace was set
     UINT sampleResolution;            // for the 10 ms pace; 0: no sampling at all
     UINT samplePeriod;                // of the event running now
 };
