@@ -91,10 +91,16 @@ int64_t ChooseStart(const TimeStretch *s) {
     }
     if (best < 0) {
         // No window near the timeline keeps them whole: going on from where
-        // the last ended does, as far as twice the tolerance from it.
-        const bool near = natural <= nominal + 2 * s->tolerance && natural >= nominal - 2 * s->tolerance &&
-                          (!s->ended || natural <= s->inputEnd - s->window);
-        if (near) return natural;
+        // the last ended does, or going back to just past the last onset
+        // played, as far as twice the tolerance from the timeline.
+        const int64_t farthest = 2 * s->tolerance;
+        const bool fits = !s->ended || natural <= s->inputEnd - s->window;
+        if (fits && natural <= nominal + farthest && natural >= nominal - farthest) return natural;
+        for (auto q = onsets.rbegin(); q != onsets.rend(); ++q) {
+            if (*q >= natural || *q + 1 > nominal + farthest) continue;
+            if (*q + 1 >= nominal - farthest && whole(*q + 1) && fits) return *q + 1;
+            break;
+        }
         best = nominal < lowest ? lowest : nominal > highest ? highest : nominal;
     }
     const int64_t around = best;
