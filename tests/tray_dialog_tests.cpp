@@ -184,7 +184,9 @@ TEST(Tray, SendShowsIconOrStaysMinimisedAndRestores) {
     {
         EXPECT_FALSE(IsWindowVisible(w));
         EXPECT_TRUE(IsIconic(w));
-        EXPECT_EQ(std::string(s->trayIcon.szTip), "tray_dialog_tests");
+        // The name, and the times once a tick has run (a busy machine may
+        // have run one already).
+        EXPECT_EQ(std::string(s->trayIcon.szTip).substr(0, 17), "tray_dialog_tests");
         pw.Tick();
         EXPECT_EQ(std::string(s->trayIcon.szTip), "tray_dialog_tests  00:00:00.00  00:00:00.00");
         // The tray menu shows the restore item as its default.
