@@ -54,8 +54,8 @@ bool WriteWhole(const char *path, const std::string &text) {
     return ok;
 }
 
-}  // namespace
-
+// The keys of a settings file's text in their order; a line without '=' is
+// a key with an empty value, lines before any section are left out.
 std::vector<SettingsUpdate::Entry> ParseSettingsText(const std::string &text) {
     std::vector<SettingsUpdate::Entry> entries;
     std::string section;
@@ -85,6 +85,8 @@ std::vector<SettingsUpdate::Entry> ParseSettingsText(const std::string &text) {
     }
     return entries;
 }
+
+}  // namespace
 
 SettingsUpdate::SettingsUpdate(const char *path) {
     lstrcpynA(path_, path, sizeof path_);

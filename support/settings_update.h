@@ -37,6 +37,3 @@ private:
     std::vector<Entry> expected_;  // what the copy must hold at the end
 };
 
-// The keys of a settings file's text in their order; a line without '=' is
-// a key with an empty value, lines before any section are left out.
-std::vector<SettingsUpdate::Entry> ParseSettingsText(const std::string &text);

@@ -421,10 +421,7 @@ void MediaWatchProgress(HWND window, int position) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return;
     const int s = state->sessionState;
-    int length = 0;
-    // A file played to its end stands still until its end is notified.
-    if ((s != StatePlaying && s != StateRecording) ||
-        (s == StatePlaying && !Way(state)->length(state, &length) && position >= length)) {
+    if (s != StatePlaying && s != StateRecording) {
         state->watchedSince = 0;
         return;
     }
@@ -436,6 +433,13 @@ void MediaWatchProgress(HWND window, int position) {
         return;
     }
     if (now - state->watchedSince < (state->watchedMoved ? kStalledMs : kNeverStartedMs)) return;
+    // A file played to its end stands still until its end is notified; the
+    // length is asked only then, not at every tick.
+    int length = 0;
+    if (s == StatePlaying && !Way(state)->length(state, &length) && position >= length) {
+        state->watchedSince = now;
+        return;
+    }
     state->watchedSince = 0;
     DeviceGone(window, state);
 }
