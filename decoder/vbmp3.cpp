@@ -1,10 +1,7 @@
 // The decoder library: MP3 files decoded with the system's ACM MPEG Layer-3
 // codec and played through waveOut on a thread of the library's own.
 #include "vbmp3.h"
-#include "mp3_frames.h"
-#include "host_system.h"
-#include <mmreg.h>
-#include <msacm.h>
+#include "mp3_stream.h"
 #include <cstring>
 #include <vector>
 
@@ -14,17 +11,7 @@ namespace {
 
 constexpr int kBuffers = 4;
 constexpr int kBufferMs = 250;
-constexpr int kPrerollFrames = 4;   // decoded before a seek target to fill the bit reservoir
 constexpr int kEndOfPlay = 4;
-
-// The opened file, mapped copy-on-write rather than read into memory: no
-// large allocation that could fail, and pages come in as the stream is read.
-struct FileView {
-    HANDLE mapping = nullptr;
-    uint8_t *bytes = nullptr;
-    size_t size = 0;
-    uint8_t *data() const { return bytes; }
-};
 
 struct Decoder {
     CRITICAL_SECTION lock;
@@ -33,8 +20,7 @@ struct Decoder {
     volatile bool quit = false;
     bool ready = false;
 
-    FileView file;
-    StreamInfo info = {};
+    Mp3Stream stream;
     bool open = false;
     int state = 0;
     int lastError = 0;
@@ -42,136 +28,23 @@ struct Decoder {
     int pitch = 100, stepPitch = 0;
 
     HWAVEOUT wave = nullptr;
-    HACMSTREAM acm = nullptr;
     WAVEHDR headers[kBuffers] = {};
     std::vector<char> pcm[kBuffers];
-    size_t nextOffset = 0;           // next frame to decode
-    uint32_t nextFrame = 0;
     long long streamBase = 0;        // sample index at the output position `outputOrigin`
     long long outputOrigin = 0;      // the device's position (samples) when streamBase was set
     long long pausedAt = 0;          // position while paused
-    long long dropBytes = 0;         // decoded bytes still to drop after a seek
     long long stoppedAt = 0;         // position while stopped
-    bool endOfData = false;
 };
 
 Decoder d;
-
-// The ACM entry points, bound when the first stream is opened: a player that
-// never plays an MP3 never loads the codec manager.
-struct AcmEntries {
-    decltype(&acmStreamOpen) streamOpen;
-    decltype(&acmStreamClose) streamClose;
-    decltype(&acmStreamSize) streamSize;
-    decltype(&acmStreamPrepareHeader) prepareHeader;
-    decltype(&acmStreamConvert) convert;
-    decltype(&acmStreamUnprepareHeader) unprepareHeader;
-};
-AcmEntries acm = {};
-
-template <typename Entry>
-bool BindEntry(HMODULE module, const char *name, Entry *entry) {
-    *entry = reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(module, name)));
-    return *entry != nullptr;
-}
-
-bool BindAcm() {
-    if (acm.unprepareHeader) return true;
-    HMODULE module = LoadSystemLibrary("msacm32.dll");  // kept for the process's life
-    AcmEntries entries = {};
-    if (!module || !BindEntry(module, "acmStreamOpen", &entries.streamOpen) ||
-        !BindEntry(module, "acmStreamClose", &entries.streamClose) ||
-        !BindEntry(module, "acmStreamSize", &entries.streamSize) ||
-        !BindEntry(module, "acmStreamPrepareHeader", &entries.prepareHeader) ||
-        !BindEntry(module, "acmStreamConvert", &entries.convert) ||
-        !BindEntry(module, "acmStreamUnprepareHeader", &entries.unprepareHeader))
-        return false;
-    acm = entries;
-    return true;
-}
 
 int Fail(int error) {
     d.lastError = error;
     return FALSE;
 }
 
-long long TotalSamples() { return d.open ? static_cast<long long>(d.info.frames) * d.info.header.samplesPerFrame : 0; }
-int BlockAlign() { return d.info.header.channels * 2; }
-
-void CloseAcm() {
-    if (d.acm) acm.streamClose(d.acm, 0);
-    d.acm = nullptr;
-}
-
-bool OpenAcm() {
-    CloseAcm();
-    if (!BindAcm()) return false;
-    const FrameHeader &h = d.info.header;
-    MPEGLAYER3WAVEFORMAT source = {};
-    source.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-    source.wfx.nChannels = static_cast<WORD>(h.channels);
-    source.wfx.nSamplesPerSec = static_cast<DWORD>(h.sampleRate);
-    source.wfx.nAvgBytesPerSec = static_cast<DWORD>(h.bitrate / 8);
-    source.wfx.nBlockAlign = 1;
-    source.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
-    source.wID = MPEGLAYER3_ID_MPEG;
-    source.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-    source.nBlockSize = static_cast<WORD>(h.length);
-    source.nFramesPerBlock = 1;
-    source.nCodecDelay = 1393;
-    WAVEFORMATEX target = {};
-    target.wFormatTag = WAVE_FORMAT_PCM;
-    target.nChannels = static_cast<WORD>(h.channels);
-    target.nSamplesPerSec = static_cast<DWORD>(h.sampleRate);
-    target.wBitsPerSample = 16;
-    target.nBlockAlign = static_cast<WORD>(BlockAlign());
-    target.nAvgBytesPerSec = target.nSamplesPerSec * target.nBlockAlign;
-    return acm.streamOpen(&d.acm, nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) == 0;
-}
-
-// Decodes whole frames into out until it holds `bytes`; false on a decode failure.
-bool Decode(std::vector<char> &out, size_t bytes) {
-    while (out.size() < bytes && !d.endOfData) {
-        // A batch of up to 8 frames.
-        size_t end = d.nextOffset;
-        uint32_t frames = 0;
-        while (frames < 8 && d.nextFrame + frames < d.info.frames && end + 4 <= d.info.dataEnd) {
-            FrameHeader f;
-            if (!ParseFrameHeader(d.file.data() + end, d.info.dataEnd - end, &f, d.info.freeLength) || end + size_t(f.length) > d.info.dataEnd) break;
-            end += size_t(f.length);
-            ++frames;
-        }
-        if (!frames) {
-            d.endOfData = true;
-            break;
-        }
-        const DWORD sourceBytes = static_cast<DWORD>(end - d.nextOffset);
-        DWORD targetBytes = 0;
-        acm.streamSize(d.acm, sourceBytes, &targetBytes, ACM_STREAMSIZEF_SOURCE);
-        targetBytes += frames * 1152 * 4 + 8192;
-        std::vector<char> decoded(targetBytes);
-        ACMSTREAMHEADER header = {};
-        header.cbStruct = sizeof header;
-        header.pbSrc = d.file.data() + d.nextOffset;
-        header.cbSrcLength = sourceBytes;
-        header.pbDst = reinterpret_cast<LPBYTE>(decoded.data());
-        header.cbDstLength = targetBytes;
-        if (acm.prepareHeader(d.acm, &header, 0)) return false;
-        const MMRESULT result = acm.convert(d.acm, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
-        const DWORD used = header.cbDstLengthUsed;
-        acm.unprepareHeader(d.acm, &header, 0);
-        if (result) return false;
-        d.nextOffset = end;
-        d.nextFrame += frames;
-        size_t from = 0;
-        if (d.dropBytes > 0) {
-            from = static_cast<size_t>(d.dropBytes < used ? d.dropBytes : used);
-            d.dropBytes -= static_cast<long long>(from);
-        }
-        out.insert(out.end(), decoded.begin() + static_cast<long>(from), decoded.begin() + static_cast<long>(used));
-    }
-    return true;
-}
+long long TotalSamples() { return d.open ? Mp3StreamSamples(&d.stream) : 0; }
+int BlockAlign() { return Mp3StreamBlockAlign(&d.stream); }
 
 long long OutputPosition() {
     MMTIME time = {};
@@ -180,18 +53,11 @@ long long OutputPosition() {
     return time.wType == TIME_SAMPLES ? time.u.sample : time.u.cb / static_cast<DWORD>(BlockAlign());
 }
 
-// Positions decoding at `sample`, a few frames early, dropping the extra output.
+// Positions decoding at `sample`; the output's position counts from here.
 bool StartDecodingAt(long long sample) {
-    const int spf = d.info.header.samplesPerFrame;
-    const uint32_t frame = static_cast<uint32_t>(sample / spf);
-    const uint32_t from = frame > kPrerollFrames ? frame - kPrerollFrames : 0;
-    if (!OpenAcm()) return false;
-    d.nextFrame = from;
-    d.nextOffset = FrameOffset(d.file.data(), d.info, from);
-    d.dropBytes = (sample - static_cast<long long>(from) * spf) * BlockAlign();
+    if (!Mp3StreamSeek(&d.stream, sample)) return false;
     d.streamBase = sample;
     d.outputOrigin = OutputPosition();
-    d.endOfData = false;
     return true;
 }
 
@@ -205,14 +71,14 @@ void UnprepareDone() {
 
 // Refills every free buffer; called with the lock held.
 void Refill() {
-    const size_t bytes = static_cast<size_t>(d.info.header.sampleRate) * BlockAlign() * kBufferMs / 1000;
+    const size_t bytes = static_cast<size_t>(d.stream.info.header.sampleRate) * BlockAlign() * kBufferMs / 1000;
     UnprepareDone();
     for (int i = 0; i < kBuffers; ++i) {
         if (d.headers[i].dwFlags & WHDR_PREPARED) continue;
         d.pcm[i].clear();
-        if (!Decode(d.pcm[i], bytes)) {
+        if (!Mp3StreamDecode(&d.stream, d.pcm[i], bytes)) {
             d.lastError = ErrDecode;
-            d.endOfData = true;
+            d.stream.endOfData = true;
         }
         if (d.pcm[i].empty()) break;
         WAVEHDR &h = d.headers[i];
@@ -258,7 +124,7 @@ DWORD WINAPI PlaybackThread(void *) {
             Refill();
             bool busy = false;
             for (int i = 0; i < kBuffers; ++i) busy = busy || Queued(i);
-            if (!busy && d.endOfData && d.state == 1) {
+            if (!busy && d.stream.endOfData && d.state == 1) {
                 CloseOutput();
                 d.state = 0;
                 d.stoppedAt = 0;
@@ -285,8 +151,8 @@ int StartAt(long long sample) {
     if (!d.wave) {
         WAVEFORMATEX format = {};
         format.wFormatTag = WAVE_FORMAT_PCM;
-        format.nChannels = static_cast<WORD>(d.info.header.channels);
-        format.nSamplesPerSec = static_cast<DWORD>(d.info.header.sampleRate);
+        format.nChannels = static_cast<WORD>(d.stream.info.header.channels);
+        format.nSamplesPerSec = static_cast<DWORD>(d.stream.info.header.sampleRate);
         format.wBitsPerSample = 16;
         format.nBlockAlign = static_cast<WORD>(BlockAlign());
         format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
@@ -304,10 +170,7 @@ int StartAt(long long sample) {
 
 void CloseFile() {
     CloseOutput();
-    CloseAcm();
-    if (d.file.bytes) UnmapViewOfFile(d.file.bytes);
-    if (d.file.mapping) CloseHandle(d.file.mapping);
-    d.file = FileView{};
+    Mp3StreamClose(&d.stream);
     d.open = false;
     d.state = 0;
     d.stoppedAt = 0;
@@ -351,44 +214,19 @@ BOOL WINAPI vbmp3_open(const char *path, void *infoBlock) {
     Locked l;
     CloseFile();
     if (!path || !infoBlock) return Fail(ErrValue);
-    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return Fail(ErrOpen);
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(handle, &size) || size.QuadPart == 0) {
-        CloseHandle(handle);
-        return Fail(ErrRead);
-    }
-    if (size.QuadPart > 0x40000000) {
-        CloseHandle(handle);
-        return Fail(ErrMemory);
-    }
-    d.file.mapping = CreateFileMappingA(handle, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
-    CloseHandle(handle);  // the mapping keeps the file
-    if (!d.file.mapping) return Fail(ErrRead);
-    d.file.bytes = static_cast<uint8_t *>(MapViewOfFile(d.file.mapping, FILE_MAP_COPY, 0, 0, 0));
-    d.file.size = static_cast<size_t>(size.QuadPart);
-    if (!d.file.bytes) {
-        CloseFile();
-        return Fail(ErrMemory);  // no room for the view
-    }
-    const int error = ScanStream(d.file.data(), d.file.size, &d.info);
-    if (error) {
-        CloseFile();
-        return Fail(error);
-    }
+    if (const int error = Mp3StreamOpen(&d.stream, path)) return Fail(error);
     d.open = true;
     int *info = static_cast<int *>(infoBlock);
     memset(info, 0, kInfoSize);
-    const FrameHeader &h = d.info.header;
+    const FrameHeader &h = d.stream.info.header;
     info[0] = h.version;
     info[1] = 3;
     info[2] = h.bitrate;
     info[3] = h.channels;
-    info[4] = static_cast<int>(d.info.frames);
+    info[4] = static_cast<int>(d.stream.info.frames);
     info[5] = static_cast<int>(TotalSamples());
     info[6] = h.samplesPerFrame;
-    info[7] = d.info.vbrHeader ? 1 : 0;
+    info[7] = d.stream.info.vbrHeader ? 1 : 0;
     info[264 / 4] = h.sampleRate;
     return TRUE;
 }
@@ -470,7 +308,7 @@ BOOL WINAPI vbmp3_setPlaySamples(int sample) {
 
 BOOL WINAPI vbmp3_seek(int milliseconds) {
     if (!d.open) return Fail(ErrNotOpen);
-    return vbmp3_setPlaySamples(MulDiv(milliseconds, d.info.header.sampleRate, 1000));
+    return vbmp3_setPlaySamples(MulDiv(milliseconds, d.stream.info.header.sampleRate, 1000));
 }
 
 BOOL WINAPI vbmp3_setStepPitch(int value) { d.stepPitch = value; return TRUE; }
@@ -495,13 +333,13 @@ int WINAPI vbmp3_getTotalSamples() {
 }
 
 int WINAPI vbmp3_getPlayFlames() {
-    const int spf = d.open ? d.info.header.samplesPerFrame : 0;
+    const int spf = d.open ? d.stream.info.header.samplesPerFrame : 0;
     return spf ? vbmp3_getPlaySamples() / spf : 0;
 }
 
 BOOL WINAPI vbmp3_setPlayFlames(int frame) {
     if (!d.open) return Fail(ErrNotOpen);
-    return vbmp3_setPlaySamples(frame * d.info.header.samplesPerFrame);
+    return vbmp3_setPlaySamples(frame * d.stream.info.header.samplesPerFrame);
 }
 
 BOOL WINAPI vbmp3_callback(NotifyProc proc) {
@@ -518,9 +356,9 @@ BOOL WINAPI vbmp3_getMpegInfo(void *block) {
     if (!d.open || !block) return Fail(d.open ? ErrValue : ErrNotOpen);
     int *info = static_cast<int *>(block);
     memset(info, 0, kMpegInfoSize);
-    const FrameHeader &h = d.info.header;
-    const int values[8] = {h.version, 3, h.bitrate, h.channels, static_cast<int>(d.info.frames),
-                           static_cast<int>(TotalSamples()), h.samplesPerFrame, d.info.vbrHeader ? 1 : 0};
+    const FrameHeader &h = d.stream.info.header;
+    const int values[8] = {h.version, 3, h.bitrate, h.channels, static_cast<int>(d.stream.info.frames),
+                           static_cast<int>(TotalSamples()), h.samplesPerFrame, d.stream.info.vbrHeader ? 1 : 0};
     memcpy(info, values, sizeof values);
     return TRUE;
 }

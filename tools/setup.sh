@@ -17,7 +17,6 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   $sudo_cmd dpkg --add-architecture i386
 fi
-packages+=(wine32:i386)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -29,8 +28,27 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
+  # A mirror in the middle of a sync fails the update now and then: try
+  # again, and go on with the lists there are (the install says what lacks).
+  for attempt in 1 2 3; do
+    $sudo_cmd apt-get update -qq && break
+    echo "setup: the package lists did not all download (try $attempt of 3)"
+    sleep $((attempt * 10))
+  done
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The 32-bit Wine apart: a mirror whose i386 lists are out of step must not
+# keep the rest from installing. Without it the 32-bit suite says SKIPPED.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  echo "setup: installing wine32:i386"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  if ! DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null; then
+    $sudo_cmd apt-get update -qq || true
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||
+      echo "setup: WARNING: wine32:i386 could not be installed; the 32-bit suite will be SKIPPED"
+  fi
 fi
 
 # The ANSI code page under Wine follows LANG: ja_JP.UTF-8 gives code page 932.

@@ -10,6 +10,7 @@
 #include "dialogs/record_format.h"
 #include "dialogs/version_box.h"
 #include "res/resource.h"
+#include "time_stretch.h"
 #include <mmsystem.h>
 
 namespace {
@@ -89,6 +90,16 @@ void TakeStartupFile(HWND window, PlayerState *state) {
 
 }  // namespace
 
+namespace {
+struct SpeedItem {
+    UINT id;
+    int percent;
+};
+constexpr SpeedItem kSpeedItems[] = {{IDM_SPEED_50, 50},   {IDM_SPEED_75, 75},   {IDM_SPEED_100, 100},
+                                     {IDM_SPEED_125, 125}, {IDM_SPEED_150, 150}, {IDM_SPEED_200, 200}};
+constexpr int kSpeedMenuStep = 5;
+}  // namespace
+
 BOOL OnMainCommand(HWND window, UINT, UINT commandId, LPARAM) {
     PlayerState *state = GetPlayerState(window);
     if (!state) return FALSE;
@@ -157,7 +168,18 @@ BOOL OnMainCommand(HWND window, UINT, UINT commandId, LPARAM) {
     case IDM_EXIT:
         PostMessageA(window, WM_CLOSE, 0, 0);
         break;
+    case IDM_SPEED_FASTER:
+        MediaSetSpeed(window, MediaGetSpeed(window) + kSpeedMenuStep);
+        break;
+    case IDM_SPEED_SLOWER:
+        MediaSetSpeed(window, MediaGetSpeed(window) - kSpeedMenuStep);
+        break;
+    case IDM_SPEED_NORMAL:
+        MediaSetSpeed(window, kSpeedNormal);
+        break;
     default:
+        for (const SpeedItem &item : kSpeedItems)
+            if (commandId == item.id) MediaSetSpeed(window, item.percent);
         if (commandId >= IDM_MRU_FIRST && commandId <= IDM_MRU_LAST)
             OpenRecentFile(window, state, static_cast<int>(commandId - IDM_MRU_FIRST));
         break;
@@ -166,6 +188,7 @@ BOOL OnMainCommand(HWND window, UINT, UINT commandId, LPARAM) {
 }
 
 static void RefreshTick(HWND window, PlayerState *state);
+
 
 BOOL OnRefreshTimer(HWND window, WPARAM timerId) {
     PlayerState *state = GetPlayerState(window);
@@ -208,6 +231,7 @@ static void RefreshTick(HWND window, PlayerState *state) {
     EnableButton(window, IDC_STOP, CanStop(s));
     EnableButton(window, IDC_TOP, IsFileOpen(s));
     EnableButton(window, IDC_LAST, IsFileOpen(s));
+    ShowSpeed(window, MediaGetSpeed(window));
     if (state->inTray) RefreshTrayTip(window);
 }
 
@@ -262,6 +286,15 @@ BOOL UpdateMenuStates(HWND window, HMENU menu, UINT, BOOL isSystemMenu) {
     enable(IDM_LAST, IsFileOpen(s));
     enable(IDM_RECORD, s == StateRecordReady);
     enable(IDM_SAVEAS, s == StateRecorded);
+    const bool speedCanChange = MediaSpeedCanChange(window);
+    const int speed = MediaGetSpeed(window);
+    for (const SpeedItem &item : kSpeedItems) {
+        check(item.id, speed == item.percent);
+        enable(item.id, speedCanChange);
+    }
+    enable(IDM_SPEED_FASTER, speedCanChange && speed < kSpeedFastest);
+    enable(IDM_SPEED_SLOWER, speedCanChange && speed > kSpeedSlowest);
+    enable(IDM_SPEED_NORMAL, speedCanChange && speed != kSpeedNormal);
     if (state->inTray) MakeDefaultItem(menu, IDM_TRAY_RESTORE);
     return TRUE;
 }

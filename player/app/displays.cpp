@@ -2,6 +2,7 @@
 #include "app/player_state.h"
 #include "files/paths.h"
 #include "res/resource.h"
+#include "time_stretch.h"
 
 HWND MainControl(HWND window, int controlId) {
     PlayerState *state = GetPlayerState(window);
@@ -77,4 +78,17 @@ void EnableButton(HWND window, int controlId, int enable) {
         SetWindowLongA(control, GWL_STYLE, style & ~BS_DEFPUSHBUTTON);
     }
     EnableWindow(control, enable ? TRUE : FALSE);
+}
+
+void ShowSpeed(HWND window, int percent) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state || !state->appName || percent == state->shownSpeed) return;
+    state->shownSpeed = percent;
+    char caption[kPathSize + 16];
+    if (percent == kSpeedNormal) {
+        lstrcpynA(caption, state->appName, sizeof caption);
+    } else {
+        wsprintfA(caption, "%s - %d%%", state->appName, percent);
+    }
+    SetWindowTextA(window, caption);
 }

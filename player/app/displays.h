@@ -10,3 +10,5 @@ int GetBarPosition(HWND window);
 void SetBarPosition(HWND window, int position);
 void SetBarRange(HWND window, int minimum, int maximum);
 void EnableButton(HWND window, int controlId, int enable);
+// The caption names the playing speed while it is not 100 %.
+void ShowSpeed(HWND window, int percent);

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "time_stretch.h"
 #include "media/mci_backend.h"
 #include "host_system.h"
 #include "library_entry.h"
@@ -219,6 +220,8 @@ BOOL InitMainWindow(HWND window, HINSTANCE instance) {
     state->scrollScale = 1;
     state->showHour = 1;
     state->suspendPosition = -1;  // no suspend noted
+    state->speed = kSpeedNormal;
+    state->shownSpeed = kSpeedNormal;
 
     state->pathLibrary = LoadSystemLibrary("shlwapi.dll");
     if (state->pathLibrary)

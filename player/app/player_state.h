@@ -152,6 +152,11 @@ struct PlayerState {
     int watchedPosition;
     DWORD watchedSince;
     int watchedMoved;
+    // The playing speed in percent (100: the file plays through MCI or the
+    // decoder; else through the stretch, which holds its own record).
+    int speed;
+    int shownSpeed;  // the speed the caption names
+    struct StretchPlayback *stretchPlayback;
 };
 
 // The record's address sits at DLGWINDOWEXTRA; pointer-sized so that the

@@ -3,13 +3,14 @@
 #include "media/media_session.h"
 #include "files/paths.h"
 #include "files/recent_files.h"
+#include "time_stretch.h"
 
 namespace {
 
 enum class Word {
     Open, Play, Pause, Top, Last, SeekRel, SeekTo, Zero, Close,
     GetPos, GetPos2, GetPos3, GetLen, GetLen2, GetLen3,
-    OpenForRecord, Record, StopRecord, SaveAs, PlayPause, Repeat, Unknown
+    OpenForRecord, Record, StopRecord, SaveAs, PlayPause, Repeat, Speed, SpeedRel, Unknown
 };
 
 struct WordEntry {
@@ -25,7 +26,7 @@ constexpr WordEntry kWords[] = {
     {"GetPos3", Word::GetPos3}, {"GetLen", Word::GetLen}, {"GetLen2", Word::GetLen2},
     {"GetLen3", Word::GetLen3}, {"OpenForRecord", Word::OpenForRecord}, {"Record", Word::Record},
     {"StopRecord", Word::StopRecord}, {"SaveAs", Word::SaveAs}, {"PlayPause", Word::PlayPause},
-    {"Repeat", Word::Repeat},
+    {"Repeat", Word::Repeat}, {"Speed", Word::Speed}, {"SpeedRel", Word::SpeedRel},
 };
 
 Word LookUpWord(const char *text) {
@@ -165,6 +166,7 @@ int FormatRequestItem(HWND window, const char *item, char *out) {
         if (lstrcmpA(item, e.text) == 0) return FormatGet(window, e.word, out) ? 1 : 0;
     if (lstrcmpA(item, "GetDevCaps") == 0) wsprintfA(out, "%d", MediaGetDevCaps(window));
     else if (lstrcmpA(item, "GetMode") == 0) wsprintfA(out, "%d", MediaGetMode(window));
+    else if (lstrcmpA(item, "GetSpeed") == 0) wsprintfA(out, "%d", MediaGetSpeed(window));
     return out[0] ? 1 : 0;
 }
 
@@ -236,6 +238,11 @@ int RunCommandString(HWND window, const char *text) {
         }
         return 0;
     case Word::Repeat: return SetRepeat(window, state, ParseDecimal(argument));
+    case Word::Speed: {
+        const int percent = ParseDecimal(argument);  // nothing, no number, or not positive: 100
+        return MediaSetSpeed(window, percent > 0 ? percent : kSpeedNormal);
+    }
+    case Word::SpeedRel: return MediaSetSpeed(window, MediaGetSpeed(window) + ParseDecimal(argument));
     case Word::Unknown: break;
     }
     return 0;

@@ -1,3 +1,4 @@
+#include "time_stretch.h"
 #include "files/settings.h"
 #include "settings_section.h"
 #include "settings_update.h"
@@ -12,6 +13,14 @@ constexpr const char *kMain = "Tavolin";
 constexpr const char *kLastFile = "LastFile";
 constexpr const char *kDevParam = "DevParam";
 constexpr const char *kRecent = "RecentFileList";
+constexpr const char *kSpeedKey = "Speed";  // percent
+
+// A speed kept in the file: out of range clamps into it, nothing or a
+// damaged value (no number, not positive) reads as 100 %.
+int SpeedFromSetting(int percent) {
+    if (percent <= 0) return kSpeedNormal;
+    return percent < kSpeedSlowest ? kSpeedSlowest : percent > kSpeedFastest ? kSpeedFastest : percent;
+}
 
 void WriteFlag(SettingsUpdate &file, const char *section, const char *key, int value) {
     file.Write(section, key, value ? "1" : "0");
@@ -104,6 +113,7 @@ void LoadPlayerSettings(HWND window) {
     state->showErrors = main.Int("ShowError", state->showErrors);
     state->showHour = main.Int("ShowHour", state->showHour);
     state->repeatAll = main.Int("RepeatAll", state->repeatAll);
+    state->speed = SpeedFromSetting(main.Int(kSpeedKey, kSpeedNormal));
     ApplyRestorePosition(window, state, main);
     state->iconToTray = main.Int("Icon2Tray", state->iconToTray);
     const SettingsSection last(kLastFile, path);
@@ -125,6 +135,7 @@ void SavePlayerSettings(HWND window) {
     WriteFlag(file, kMain, "ShowError", state->showErrors);
     WriteFlag(file, kMain, "ShowHour", state->showHour);
     WriteFlag(file, kMain, "RepeatAll", state->repeatAll);
+    WriteLong(file, kMain, kSpeedKey, state->speed);
     WriteWindowPosition(window, state, file);
     WriteFlag(file, kMain, "Icon2Tray", state->iconToTray);
     WriteFlag(file, kLastFile, "Restore", state->restoreLastFile);

@@ -6,6 +6,8 @@
 #include "media/mci_backend.h"
 #include "media/mp3_backend.h"
 #include "media/recording_take.h"
+#include "media/stretch_backend.h"
+#include "time_stretch.h"
 #include "app/main_window.h"
 #include "app/player_state.h"
 #include "app/displays.h"
@@ -24,6 +26,14 @@ const MediaBackend *Way(const PlayerState *state) { return state->media ? state-
 void ClearRepeat(PlayerState *state) {
     state->repeatEnd = 0;
     state->repeatStart = 0;
+}
+
+// The length display and the bar's range for the open file.
+void ShowLength(HWND window, PlayerState *state) {
+    const int length = MediaGetLength(window);
+    state->scrollScale = ScrollScaleFor(length);
+    SetBarRange(window, 0, (length - 1) / state->scrollScale);
+    SetTimeText(window, IDC_LENGTH, length);
 }
 
 void ClearDisplays(HWND window) {
@@ -136,6 +146,8 @@ static void CloseOnError(HWND window, DWORD error) {
     ReportError(window, error, &kMciBackend);
 }
 
+static bool PlayAtSpeed(HWND window, PlayerState *state);
+
 int MediaOpen(HWND window, const char *path) {
     PlayerState *state = GetPlayerState(window);
     if (!state || !path) return 0;
@@ -166,11 +178,8 @@ int MediaOpen(HWND window, const char *path) {
     state->media = way;
     state->sessionState = StateOpened;
 
-    const int length = MediaGetLength(window);
-    state->scrollScale = ScrollScaleFor(length);
-    SetBarRange(window, 0, (length - 1) / state->scrollScale);
+    ShowLength(window, state);
     SetBarPosition(window, 0);
-    SetTimeText(window, IDC_LENGTH, length);
     SetTimeText(window, IDC_POSITION, 0);
     SetFileNameText(window, path);
 
@@ -183,7 +192,58 @@ int MediaOpen(HWND window, const char *path) {
         // The hold played for a moment: the file stands at its start.
         if (Failed(window, way->seekToEdge(state, false))) return 0;
     }
+    // Opened the usual way first, so that a file is taken or refused as at
+    // 100 %; one the stretch cannot read plays at 100 %.
+    if (state->speed != kSpeedNormal) PlayAtSpeed(window, state);
     return 1;
+}
+
+// Moves the open file to the stretch, keeping its state and position.
+static bool PlayAtSpeed(HWND window, PlayerState *state) {
+    const MediaBackend *old = Way(state);
+    if (old == &kStretchBackend) return true;
+    if (!IsFileOpen(state->sessionState) || !kStretchBackend.accepts(state, state->currentFile) ||
+        kStretchBackend.open(window, state, state->currentFile))
+        return false;
+    const bool playing = state->sessionState == StatePlaying;
+    if (playing) old->pause(state);
+    int position = 0;
+    old->position(state, &position);
+    old->close(state);
+    state->media = &kStretchBackend;
+    ShowLength(window, state);
+    kStretchBackend.seekTo(window, state, position);
+    bool started = false;
+    if (playing && kStretchBackend.play(window, state, &started)) state->sessionState = StatePaused;
+    return true;
+}
+
+bool MediaSpeedCanChange(HWND window) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state || IsRecordingOpen(state->sessionState)) return false;
+    return !IsFileOpen(state->sessionState) || Way(state) == &kStretchBackend ||
+           kStretchBackend.accepts(state, state->currentFile);
+}
+
+int MediaSetSpeed(HWND window, int percent) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state || !MediaSpeedCanChange(window)) return 0;
+    percent = percent < kSpeedSlowest ? kSpeedSlowest : percent > kSpeedFastest ? kSpeedFastest : percent;
+    const int was = state->speed;
+    state->speed = percent;
+    if (IsFileOpen(state->sessionState) && percent != kSpeedNormal && !PlayAtSpeed(window, state)) {
+        state->speed = was;
+        return 0;
+    }
+    StretchBackendSetSpeed(state, percent);
+    ShowSpeed(window, MediaGetSpeed(window));
+    return 1;
+}
+
+int MediaGetSpeed(HWND window) {
+    PlayerState *state = GetPlayerState(window);
+    if (!state) return kSpeedNormal;
+    return MediaSpeedCanChange(window) ? state->speed : kSpeedNormal;
 }
 
 constexpr DWORD kRecordSettleMs = 150;

@@ -22,6 +22,12 @@ int MediaStopRecord(HWND window);
 int MediaSaveAs(HWND window, const char *path);
 int MediaOnNotify(HWND window, WPARAM flags, LPARAM lParam);
 void MediaReportError(HWND window, DWORD error);
+// The playing speed in percent, clamped into 25-300: 0 (and nothing
+// changes) while a recording is open or for a file whose speed cannot
+// change (MIDI, video). With nothing open it is kept for the next file.
+int MediaSetSpeed(HWND window, int percent);
+int MediaGetSpeed(HWND window);  // 100 for a file that plays only at 100 %
+bool MediaSpeedCanChange(HWND window);
 // Called with each position read while the window refreshes: a position that
 // stands still for two seconds while playing or recording means the sound
 // device has gone. Reported once; playback ends, a recording stops and keeps

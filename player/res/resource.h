@@ -73,6 +73,15 @@
 #define IDM_REPEATALL           32780
 #define IDM_RESTOREPOSITION     32781
 #define IDM_RESTORELASTFILE     32782
+#define IDM_SPEED_50            32790
+#define IDM_SPEED_75            32791
+#define IDM_SPEED_100           32792
+#define IDM_SPEED_125           32793
+#define IDM_SPEED_150           32794
+#define IDM_SPEED_200           32795
+#define IDM_SPEED_FASTER        32796
+#define IDM_SPEED_SLOWER        32797
+#define IDM_SPEED_NORMAL        32798
 #define IDM_TRAY_RESTORE        39990
 #define IDM_SYS_TOTRAY          40016
 #define IDM_SYS_ICON2TRAY       40032

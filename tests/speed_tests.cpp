@@ -1,0 +1,57 @@
+// Playing at another speed with the pitch kept, through the real main window
+// in-process: positions stay in the file's own time.
+#include <gtest/gtest.h>
+#include "test_support.h"
+#include "in_process.h"
+#include "media/media_session.h"
+#include "app/commands.h"
+#include "dde/command_language.h"
+#include "res/resource.h"
+#include <mmsystem.h>
+#include "media_fixture.h"
+
+namespace {
+
+// A Wave at 50 % ends in twice its time, its position moves at half the
+// rate, and a change of speed or a pause keeps the place. The sound server
+// here runs its clock at 0.6 to 1.0 of real time (seen with a bare waveOut
+// program): rates are held to the speed's from above, loosely from below.
+TEST_F(Media, AWaveAtHalfSpeedTakesTwiceAsLongInItsOwnTime) {
+    ASSERT_EQ(MediaSetSpeed(w(), 50), 1);  // nothing open: kept for the next file
+    ASSERT_EQ(MediaOpen(w(), shortWave.c_str()), 1);
+    EXPECT_EQ(MediaGetSpeed(w()), 50);
+    EXPECT_EQ(MediaGetMode(w()), static_cast<int>(MCI_MODE_STOP));
+    const DWORD start = GetTickCount();
+    ASSERT_EQ(MediaPlay(w()), 1);
+    ASSERT_TRUE(tt::WaitUntil([&] { return s()->sessionState == StateOpened; }, 6000));
+    const DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 1300u);  // 700 ms at 50 %
+    EXPECT_EQ(MediaGetPosition(w()), MediaGetLength(w()));
+
+    ASSERT_EQ(MediaOpen(w(), wave.c_str()), 1);
+    const DWORD started = GetTickCount();
+    ASSERT_EQ(MediaPlay(w()), 1);
+    tt::Pump(1200);
+    const int atHalf = MediaGetPosition(w());
+    EXPECT_GT(atHalf, 150);
+    EXPECT_LT(atHalf, static_cast<int>(GetTickCount() - started) / 2 + 40);
+    ASSERT_EQ(MediaSetSpeed(w(), 200), 1);
+    EXPECT_NEAR(MediaGetPosition(w()), atHalf, 80);
+    const DWORD changed = GetTickCount();
+    tt::Pump(900);
+    ASSERT_EQ(MediaPause(w()), 1);
+    const int paused = MediaGetPosition(w());
+    // Up to twice the time gone by (the tenth of a second queued at 50 % first).
+    const int gone = static_cast<int>(GetTickCount() - changed);
+    EXPECT_GT(paused - atHalf, gone - 250);
+    EXPECT_LT(paused - atHalf, 2 * gone + 50);
+    tt::Pump(300);
+    EXPECT_EQ(MediaGetPosition(w()), paused);
+    ASSERT_EQ(MediaPlay(w()), 1);
+    EXPECT_NEAR(MediaGetPosition(w()), paused, 40);
+    // Back to 100 % while playing: it plays on from where it was.
+    ASSERT_EQ(MediaSetSpeed(w(), 100), 1);
+    EXPECT_EQ(s()->sessionState, StatePlaying);
+}
+
+}  // namespace
