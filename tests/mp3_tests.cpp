@@ -155,3 +155,42 @@ TEST(Mp3Missing, WithoutTheLibraryMp3FailsAndTheBoxHasNoDecoderLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// The speed words over DDE, an MP3 at 50 % through the stretch, and the
+// speed kept in the settings file (read back clamped, or 100 % when damaged).
+TEST_F(Mp3Player, AtHalfSpeedAnMp3PlaysInTwiceItsTimeAndTheSpeedIsKept) {
+    EXPECT_EQ(Get("GetSpeed"), "100");  // a file without the key
+    const std::pair<const char *, const char *> words[] = {
+        {"[Speed(10)]", "25"}, {"[Speed(1000)]", "300"}, {"[Speed()]", "100"}, {"[Speed(x)]", "100"},
+        {"[Speed(-5)]", "100"}, {"[SpeedRel(-10)]", "90"}, {"[SpeedRel(500)]", "300"}, {"[Speed(50)]", "50"}};
+    for (const auto &[command, speed] : words) {
+        EXPECT_EQ(Exec(command), kDone) << command;
+        EXPECT_EQ(Get("GetSpeed"), speed) << command;
+    }
+    ASSERT_EQ(Exec("[Open(" + Mp3("tone48.mp3") + ")]"), kDone);
+    const int length = atoi(Get("GetLen").c_str());
+    EXPECT_NEAR(length, 1000, 50);
+    const DWORD start = GetTickCount();
+    ASSERT_EQ(Exec("[Play()]"), kDone);
+    ASSERT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_STOP); }, 8000, 50));
+    EXPECT_GE(GetTickCount() - start, static_cast<DWORD>(2 * length - 100));
+    EXPECT_EQ(Pos(), length);
+    // A recording's speed does not change.
+    ASSERT_EQ(Exec("[OpenForRecord(22050,16,1)]"), kDone);
+    EXPECT_EQ(Exec("[Speed(75)]"), kRefused);
+    EXPECT_EQ(Exec("[SpeedRel(5)]"), kRefused);
+    ASSERT_EQ(Exec("[Close()]"), kDone);
+    EXPECT_EQ(Get("GetSpeed"), "50");
+    ASSERT_TRUE(player.Close());
+    EXPECT_EQ(tt::ReadIni(ini, "Tavolin", "Speed"), "50");
+    for (const auto &[stored, read] : {std::pair<const char *, const char *>{"5000", "300"}, {"x", "100"}}) {
+        tt::WriteIni(ini, "Tavolin", "Speed", stored);
+        ASSERT_TRUE(tt::Start(player, exe, ""));
+        EXPECT_EQ(Get("GetSpeed"), read) << stored;
+        ASSERT_TRUE(player.Close());
+    }
+}
+
+}  // namespace

@@ -55,3 +55,48 @@ TEST_F(Media, AWaveAtHalfSpeedTakesTwiceAsLongInItsOwnTime) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Caption(HWND window) {
+    char text[300] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// The View menu's speeds: checked as the speed stands, greyed where it
+// cannot change; the caption names a speed that is not 100 %.
+TEST_F(Media, TheSpeedMenuAndCaptionFollowTheSpeedAndTheFile) {
+    HMENU speeds = GetSubMenu(GetSubMenu(GetMenu(w()), 2), 4);
+    ASSERT_TRUE(speeds);
+    auto state = [&](UINT id) {
+        UpdateMenuStates(w(), speeds, 0, FALSE);
+        return GetMenuState(speeds, id, MF_BYCOMMAND) & (MF_CHECKED | MF_GRAYED);
+    };
+    const std::string plain = Caption(w());
+    pw.Command(IDM_SPEED_75);
+    EXPECT_EQ(state(IDM_SPEED_75), static_cast<UINT>(MF_CHECKED));
+    EXPECT_EQ(state(IDM_SPEED_100), 0u);
+    EXPECT_EQ(Caption(w()), plain + " - 75%");
+    pw.Command(IDM_SPEED_FASTER);
+    EXPECT_EQ(MediaGetSpeed(w()), 80);
+    EXPECT_EQ(state(IDM_SPEED_75), 0u);
+    // A file the stretch cannot read plays at 100 %, its speeds greyed.
+    const std::string plainFile = dir.File("noextension");
+    tt::WriteWave(plainFile, 1000);
+    ASSERT_EQ(MediaOpen(w(), plainFile.c_str()), 1);
+    pw.Tick();
+    EXPECT_EQ(MediaGetSpeed(w()), 100);
+    EXPECT_EQ(state(IDM_SPEED_SLOWER), static_cast<UINT>(MF_GRAYED));
+    EXPECT_EQ(MediaSetSpeed(w(), 50), 0);
+    EXPECT_EQ(Caption(w()), plain);
+    // A Wave opened takes the speed kept; a recording greys them all.
+    ASSERT_EQ(MediaOpen(w(), wave.c_str()), 1);
+    pw.Tick();
+    EXPECT_EQ(Caption(w()), plain + " - 80%");
+    ASSERT_EQ(MediaOpenForRecord(w(), 22050, 16, 1), 1);
+    EXPECT_EQ(state(IDM_SPEED_NORMAL), static_cast<UINT>(MF_GRAYED));
+    EXPECT_EQ(state(IDM_SPEED_50), static_cast<UINT>(MF_GRAYED));
+}
+
+}  // namespace

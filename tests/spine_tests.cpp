@@ -98,7 +98,8 @@ TEST(Spine, MainMenuItemsAndIds) {
         {1, IDM_LAST, "最後(&L)\tCtrl+L"}, {1, 0, nullptr}, {1, IDM_RECORD, "録音(&R)\tCtrl+R"}, {1, 0, nullptr},
         {1, IDM_REPEATALL, "全体を繰り返し再生(&A)"},
         {2, IDM_TOPMOST, "最前面に表示(&F)\tCtrl+F"}, {2, IDM_SHOWERROR, "ｴﾗｰ表示する(&E)\tCtrl+E"},
-        {2, IDM_SHOWHOUR, "時分秒で表示(&H)\tCtrl+H"}, {2, 0, nullptr}, {2, IDM_VERSION, "ﾊﾞｰｼﾞｮﾝ情報(&V)..."},
+        {2, IDM_SHOWHOUR, "時分秒で表示(&H)\tCtrl+H"}, {2, 0, nullptr}, {2, -1, "再生速度(&S)"}, {2, 0, nullptr},
+        {2, IDM_VERSION, "ﾊﾞｰｼﾞｮﾝ情報(&V)..."},
     };
     int position[3] = {0, 0, 0};
     for (const Item &item : items) {
@@ -132,10 +133,11 @@ TEST(Spine, Accelerators) {
     tt::PlayerWindow pw;
     ACCEL table[32];
     const int n = CopyAcceleratorTableA(pw.state()->accelTable, table, 32);
-    ASSERT_EQ(n, 11);
-    const struct { char key; int id; } expected[] = {
+    ASSERT_EQ(n, 14);
+    const struct { WORD key; int id; } expected[] = {
         {'A', IDM_SAVEAS}, {'E', IDM_SHOWERROR}, {'F', IDM_TOPMOST}, {'H', IDM_SHOWHOUR}, {'L', IDM_LAST},
-        {'N', IDM_NEW}, {'O', IDM_OPEN}, {'P', IDM_STOP}, {'R', IDM_RECORD}, {'T', IDM_TOP}, {'Y', IDM_PLAY}};
+        {'N', IDM_NEW}, {'O', IDM_OPEN}, {'P', IDM_STOP}, {'R', IDM_RECORD}, {'T', IDM_TOP}, {'Y', IDM_PLAY},
+        {VK_UP, IDM_SPEED_FASTER}, {VK_DOWN, IDM_SPEED_SLOWER}, {VK_SPACE, IDM_SPEED_NORMAL}};
     for (const auto &e : expected) {
         bool found = false;
         for (int i = 0; i < n; ++i)
