@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Makes the MP3 files the decoder tests play: make_mp3s.sh FOLDER
+# Makes the MP3 files the decoder tests play, and compressed Waves: make_mp3s.sh FOLDER
 set -euo pipefail
 out=$1; mkdir -p "$out"; cd "$out"
-[ -f done-5 ] && exit 0
+[ -f done-6 ] && exit 0
 sox -n -r 44100 -c 2 -b 16 tone44.wav synth 5 sine 440 vol 0.3
 sox -n -r 22050 -c 1 -b 16 tone22.wav synth 2 sine 330 vol 0.3
 lame --quiet -b 128 tone44.wav cbr.mp3
@@ -18,4 +18,8 @@ head -c 5000 /dev/urandom >garbage.mp3
 : >empty.mp3
 { printf 'ID3\x03\x00\x00\x7f\x7f\x7f\x7f'; cat cbr.mp3; } >badtag.mp3
 rm -f tone44.wav tone22.wav tone48.wav
-touch done-5
+# Compressed Waves, which MCI and the player's stretch read through ACM.
+sox -n -r 22050 -c 1 -e ima-adpcm ima.wav synth 1.5 sine 440 vol 0.3
+sox -n -r 22050 -c 2 -e ms-adpcm msadpcm.wav synth 1.5 sine 440 vol 0.3
+sox -n -r 8000 -c 1 -e mu-law mulaw.wav synth 1.5 sine 440 vol 0.3
+touch done-6

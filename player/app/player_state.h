@@ -156,6 +156,7 @@ struct PlayerState {
     // decoder; else through the stretch, which holds its own record).
     int speed;
     int shownSpeed;  // the speed the caption names
+    int speedFixed;  // the open file could not be read for the stretch: it plays at 100 %
     struct StretchPlayback *stretchPlayback;
 };
 

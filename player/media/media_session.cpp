@@ -194,7 +194,7 @@ int MediaOpen(HWND window, const char *path) {
     }
     // Opened the usual way first, so that a file is taken or refused as at
     // 100 %; one the stretch cannot read plays at 100 %.
-    if (state->speed != kSpeedNormal) PlayAtSpeed(window, state);
+    if (state->speed != kSpeedNormal && !PlayAtSpeed(window, state)) state->speedFixed = 1;
     return 1;
 }
 
@@ -222,7 +222,7 @@ bool MediaSpeedCanChange(HWND window) {
     PlayerState *state = GetPlayerState(window);
     if (!state || IsRecordingOpen(state->sessionState)) return false;
     return !IsFileOpen(state->sessionState) || Way(state) == &kStretchBackend ||
-           kStretchBackend.accepts(state, state->currentFile);
+           (!state->speedFixed && kStretchBackend.accepts(state, state->currentFile));
 }
 
 int MediaSetSpeed(HWND window, int percent) {
@@ -268,6 +268,7 @@ int MediaClose(HWND window) {
     Way(state)->close(state);
     state->media = nullptr;
     state->sessionState = StateClosed;
+    state->speedFixed = 0;
     if (state->takeFile[0]) DeleteFileA(state->takeFile);
     state->takeFile[0] = '\0';
     ClearDisplays(window);
