@@ -411,4 +411,37 @@ void ExpectFlat(const char *what, const std::vector<Usage> &samples, size_t skip
     }
 }
 
+void ExpectSlope(const char *what, const std::vector<Usage> &samples, size_t skip, double opsPerSample,
+                 double bytesPerOp) {
+    if (samples.size() < skip + 8) {
+        ADD_FAILURE() << what << ": too few samples (" << samples.size() << ")";
+        return;
+    }
+    auto slope = [&](SIZE_T Usage::*field) {
+        const double n = static_cast<double>(samples.size() - skip);
+        double sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (size_t i = skip; i < samples.size(); ++i) {
+            const double x = static_cast<double>(i - skip) * opsPerSample;
+            const double y = static_cast<double>(samples[i].*field);
+            sx += x, sy += y, sxx += x * x, sxy += x * y;
+        }
+        return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    };
+    const double ops = static_cast<double>(samples.size() - skip - 1) * opsPerSample;
+    const double privateSlope = slope(&Usage::privateBytes), residentSlope = slope(&Usage::workingSet);
+    printf("%s: private bytes %+.2f, resident bytes %+.2f per operation over %.0f operations (budget %.2f)\n", what,
+           privateSlope, residentSlope, ops, bytesPerOp);
+    EXPECT_LE(privateSlope, bytesPerOp) << what << ": private bytes per operation";
+    EXPECT_LE(residentSlope, bytesPerOp) << what << ": resident bytes per operation";
+    const size_t quarter = (samples.size() - skip) / 4;
+    auto mean = [&](size_t from, DWORD Usage::*field) {
+        double sum = 0;
+        for (size_t i = from; i < from + quarter; ++i) sum += samples[i].*field;
+        return sum / static_cast<double>(quarter);
+    };
+    for (DWORD Usage::*field : {&Usage::user, &Usage::gdi, &Usage::handles})
+        EXPECT_LE(mean(samples.size() - quarter, field), mean(skip, field) * 1.05 + 2) << what << ": objects";
+}
+
+
 }  // namespace tt

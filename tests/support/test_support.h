@@ -146,4 +146,10 @@ Usage MeasureProcess(HANDLE process);
 // within 5 % (and 2 objects) of the first quarter's, for each figure; prints
 // both, prefixed with `what`.
 void ExpectFlat(const char *what, const std::vector<Usage> &samples, size_t skip);
+// For a long run: the private and resident bytes fitted by least squares over
+// the samples after the first `skip`, each sample `opsPerSample` operations
+// apart, grow by no more than `bytesPerOp`; the object counts stay as
+// ExpectFlat holds them. Prints the slopes, prefixed with `what`.
+void ExpectSlope(const char *what, const std::vector<Usage> &samples, size_t skip, double opsPerSample,
+                 double bytesPerOp);
 }  // namespace tt
