@@ -101,7 +101,11 @@ int64_t ChooseStart(const TimeStretch *s) {
             if (*q + 1 >= nominal - farthest && whole(*q + 1) && fits) return *q + 1;
             break;
         }
-        best = nominal < lowest ? lowest : nominal > highest ? highest : nominal;
+        // Else the window that best continues the last, onsets or not.
+        for (int64_t at = lowest; at <= highest; at += s->step) {
+            const double score = Likeness(s, target, at, s->step);
+            if (score > bestScore) bestScore = score, best = at;
+        }
     }
     const int64_t around = best;
     bestScore = Likeness(s, target, best, 1);
