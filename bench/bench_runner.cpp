@@ -7,6 +7,9 @@
 //                                              on all alike
 //   bench_runner cpu EXE CLASS SECONDS [ARGS]  CPU ms the program uses over SECONDS (after 2 s to settle)
 //   bench_runner dde SERVICE COMMAND COUNT     executes per second over one conversation
+//   bench_runner seek SERVICE LENGTH_MS COUNT  ms each "[SeekTo(t)]" takes to be answered, t spread over
+//                                              the file, over one conversation: mean and longest, then
+//                                              the same for "[SpeedRel(0)]", the round trip alone
 //   bench_runner pointer X Y                   puts the mouse pointer at X, Y
 #include "dde_link.h"
 #include <algorithm>
@@ -131,6 +134,29 @@ int main(int argc, char **argv) {
         const double seconds = (Now100ns() - t0) / 1e7;
         DdeDisconnect(conversation);
         printf("%.0f %d\n", count / seconds, failed);
+        return 0;
+    }
+    if (verb == "seek" && argc == 5) {
+        DdeLink link;
+        HCONV conversation = link.Connect(argv[2], "Command");
+        if (!conversation) return 2;
+        const long long length = atoll(argv[3]);
+        const int count = atoi(argv[4]);
+        auto timed = [&](const std::string &command, double *longest) {
+            const LONGLONG t0 = Now100ns();
+            link.ExecuteOn(conversation, command.c_str(), static_cast<DWORD>(command.size() + 1), CF_TEXT, 5000);
+            const double ms = (Now100ns() - t0) / 10000.0;
+            *longest = std::max(*longest, ms);
+            return ms;
+        };
+        double seekSum = 0, seekMax = 0, tripSum = 0, tripMax = 0;
+        for (int i = 1; i <= count; ++i) {
+            seekSum += timed("[SeekTo(" + std::to_string(length * i / (count + 1)) + ")]", &seekMax);
+            tripSum += timed("[SpeedRel(0)]", &tripMax);
+            Sleep(100);  // playing on from there, as after a user's seek
+        }
+        DdeDisconnect(conversation);
+        printf("%.1f %.1f %.1f %.1f\n", seekSum / count, seekMax, tripSum / count, tripMax);
         return 0;
     }
     if (verb == "pointer" && argc == 4) return SetCursorPos(atoi(argv[2]), atoi(argv[3])) ? 0 : 1;

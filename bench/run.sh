@@ -18,8 +18,10 @@ bare="Z:${b//\//\\}\\bare_dialog.exe"
 barelibs="Z:${b//\//\\}\\bare_dialog_libs.exe"
 baretemplate="Z:${b//\//\\}\\bare_tavolin_dialog.exe"
 
-if [ "${BENCH_ONLY:-}" = mappers ]; then exec bash "$top/bench/mappers.sh"
-bash "$top/bench/stretch.sh"; fi
+if [ "${BENCH_ONLY:-}" = mappers ]; then exec bash "$top/bench/mappers.sh"; fi
+if [ "${BENCH_ONLY:-}" = speed ]; then
+  bash "$top/bench/stretch.sh"; bash "$top/bench/stretch_cost.sh"; exec bash "$top/bench/stretch_long.sh"
+fi
 
 echo "== start-up (median of 10): ms to visible window, to exit after WM_CLOSE (posted once idle), to idle"
 { read -r bu bd bi0; read -r lu ld li0; read -r mu md mi0; read -r tu td ti0; read -r tu32 td32 ti32; } < <(
@@ -111,3 +113,5 @@ echo "goals: vbr60 open < 50 ms, vbr60_noxing open < 300 ms, miss 0, ratio (deco
 
 bash "$top/bench/mappers.sh"
 bash "$top/bench/stretch.sh"
+bash "$top/bench/stretch_cost.sh"
+bash "$top/bench/stretch_long.sh"

@@ -9,12 +9,15 @@
 #include "mp3_frames.h"
 
 struct Mp3Stream {
-    // The file, mapped copy-on-write rather than read into memory: no large
-    // allocation that could fail, and pages come in as the stream is read.
-    HANDLE mapping = nullptr;
-    uint8_t *bytes = nullptr;
-    size_t size = 0;
+    // The file is scanned once through a view of it, then read a window at a
+    // time: a long file costs its seek table (a frame offset in every
+    // kSeekStep), never its size in memory, and a file cut short under the
+    // player only ends the stream early.
+    HANDLE file = INVALID_HANDLE_VALUE;
     StreamInfo info = {};
+    std::vector<uint32_t> seekTable;
+    std::vector<uint8_t> window;
+    size_t windowStart = 0;
 
     HACMSTREAM acm = nullptr;
     size_t nextOffset = 0;       // next frame to decode
