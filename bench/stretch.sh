@@ -18,5 +18,8 @@ work=$top/build/bench-stretch
 mkdir -p "$work"
 g++ -O2 -std=c++17 -I"$top/stretch" "$top/bench/stretch_wav.cpp" "$top/stretch/time_stretch.cpp" -o "$work/stretch_wav"
 echo "== time-stretch quality: speech and a music-like signal, ours beside the three tools"
-/usr/bin/python3 "$top/bench/stretch_quality.py" "$work" "$work/stretch_wav"
+# Inside tools/run.sh the player itself is heard too, recorded from the sink.
+heard=()
+[ -n "${WINE64:-}" ] && heard=("$top/bench/stretch_heard.sh")
+/usr/bin/python3 "$top/bench/stretch_quality.py" "$work" "$work/stretch_wav" "${heard[@]}"
 echo "goals: f0 within 1 %, length within 10 ms, clicks none and no more than the best, spectral distance within the median"

@@ -1,7 +1,12 @@
 #!/usr/bin/python3
 """Our time-stretch beside soundstretch, rubberband and sonic.
 
-  stretch_quality.py WORKDIR STRETCH_WAV_BINARY
+  stretch_quality.py WORKDIR STRETCH_WAV_BINARY [HEARD_SCRIPT]
+
+With HEARD_SCRIPT (bench/stretch_heard.sh) the real player's output is
+measured too, recorded from the sound sink while it plays ("player"); its
+length and spectrum are taken against the source with the silence before and
+after taken off, as the recording's is.
 
 On speech (espeak-ng) and a music-like signal (notes with harmonics and
 sharp onsets), at 50, 75, 150 and 200 %, for each tool: the fundamental
@@ -92,8 +97,15 @@ def spectral_distance(source, output, speed):
     return float(np.mean(np.abs(o[active] - s[index][active])))
 
 
+def trimmed(x):
+    sound = np.flatnonzero(np.abs(x) > 0.0005)
+    return x[sound[0]:sound[-1] + 1] if len(sound) else x
+
+
 def run(tool, binary, source, out, percent):
-    if tool == "ours":
+    if tool == "player":
+        cmd = ["bash", binary, source, out, str(percent)]
+    elif tool == "ours":
         cmd = [binary, source, out, str(percent)]
     elif tool == "soundstretch":
         cmd = ["soundstretch", source, out, "-tempo=%+d" % (percent - 100)]
@@ -106,12 +118,13 @@ def run(tool, binary, source, out, percent):
 
 def main():
     work, binary = sys.argv[1], sys.argv[2]
+    heard = sys.argv[3] if len(sys.argv) > 3 else None
     os.makedirs(work, exist_ok=True)
     speech = os.path.join(work, "speech.wav")
     subprocess.run(["espeak-ng", "-s", "150", "-w", speech, TEXT], check=True)
     tune = os.path.join(work, "music.wav")
     music(tune)
-    tools = ["ours", "soundstretch", "rubberband", "sonic"]
+    tools = ["ours", "soundstretch", "rubberband", "sonic"] + (["player"] if heard else [])
     print("%-7s %5s %-12s %8s %9s %7s %9s" % ("signal", "speed", "tool", "f0 err%", "length ms", "clicks", "spec dB"))
     for name, path in (("speech", speech), ("music", tune)):
         rate, source = load(path)
@@ -121,15 +134,16 @@ def main():
             distances = {}
             for tool in tools:
                 out = os.path.join(work, "%s-%s-%d.wav" % (name, tool, percent))
-                run(tool, binary, path, out, percent)
+                run(tool, heard if tool == "player" else binary, path, out, percent)
                 r, y = load(out)
+                reference = trimmed(source) if tool == "player" else source
                 f0 = f0_median(r, y)
-                length = (len(y) - len(source) * 100.0 / percent) / rate * 1000
+                length = (len(y) - len(reference) * 100.0 / percent) / rate * 1000
                 clicks = int((steps(r, y) > limit).sum())
-                distances[tool] = spectral_distance(source, y, percent / 100.0)
+                distances[tool] = spectral_distance(reference, y, percent / 100.0)
                 print("%-7s %4d%% %-12s %8.2f %9.1f %7d %9.2f" % (
                     name, percent, tool, 100 * (f0 / f0_source - 1), length, clicks, distances[tool]))
-            others = sorted(distances[t] for t in tools[1:])
+            others = sorted(distances[t] for t in ("soundstretch", "rubberband", "sonic"))
             print("%-7s %4d%% ours %s the median of the three (%.2f dB)" % (
                 name, percent, "within" if distances["ours"] <= others[1] else "ABOVE", others[1]))
 

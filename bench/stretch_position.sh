@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# GetPos against the sound heard, recorded from the sink's monitor: after 60 s
+# at 50 % and at 200 %, and after 20 speed changes; and the longest silence
+# or step at a change while playing (inside tools/run.sh).
+set -uo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bin=$top/build/bin
+work=$top/build/bench-stretch/position
+mkdir -p "$work"
+cp "$bin/Tavolin.exe" "$bin/VBMP3.dll" "$work/"
+py() { /usr/bin/python3 "$top/bench/stretch_position.py" "$@"; }
+[ -s "$work/chirp.wav" ] || py make "$work"
+ctl() { "$WINE64" "$bin/TavolinCtl.exe" "$@" 2>/dev/null | tr -d '\r'; }
+start() {  # SPEED FILE: the player at SPEED with FILE open, the sink recorded
+  printf '[Tavolin]\r\nSpeed=%d\r\nShowError=0\r\n' "$1" >"$work/Tavolin.ini"
+  "$WINE64" "$work/Tavolin.exe" >/dev/null 2>&1 &
+  for _ in $(seq 1 100); do ctl get GetMode >/dev/null && break; sleep 0.2; done
+  ctl exec "[Open(Z:${work//\//\\}\\$2)]" >/dev/null
+  parec -d null.monitor --rate=44100 --channels=1 --format=s16le --file-format=wav "$work/heard.wav" &
+  rec=$!
+  sleep 1
+}
+finish() {
+  sleep 1
+  kill "$rec"; wait "$rec" 2>/dev/null
+  ctl exec "[Close()]" >/dev/null
+  "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0 >/dev/null 2>&1
+  wait 2>/dev/null
+}
+speeds=(75 150 50 200 125 300 25 100 60 175 90 250 40 110 200 50 150 75 125 50)
+
+for speed in 50 200; do
+  start "$speed" chirp.wav
+  ctl exec "[Play()]" >/dev/null
+  sleep 60
+  ctl exec "[Pause()]" >/dev/null
+  pos=$(ctl get GetPos)
+  finish
+  printf '60 s at %3d %%:        ' "$speed"; py pause "$work/heard.wav" "$pos" "$speed"
+done
+
+start 100 chirp.wav
+ctl exec "[Speed(50)]" >/dev/null
+ctl exec "[Play()]" >/dev/null
+for s in "${speeds[@]}"; do sleep 1.5; ctl exec "[Speed($s)]" >/dev/null; done
+sleep 1.5
+ctl exec "[Pause()]" >/dev/null
+pos=$(ctl get GetPos)
+finish
+printf '20 changes, at %3d %%: ' "${speeds[-1]}"; py pause "$work/heard.wav" "$pos" "${speeds[-1]}"
+
+start 100 tone.wav
+ctl exec "[Play()]" >/dev/null
+for s in "${speeds[@]}"; do sleep 1; ctl exec "[Speed($s)]" >/dev/null; done
+sleep 1
+ctl exec "[Pause()]" >/dev/null
+finish
+printf '20 changes, a tone:    '; py gaps "$work/heard.wav"
+echo "goals: GetPos within 30 ms of the sound heard; no silence over 20 ms and no step at a change"
