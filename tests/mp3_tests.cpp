@@ -195,6 +195,26 @@ TEST_F(Mp3Player, AtHalfSpeedAnMp3PlaysInTwiceItsTimeAndTheSpeedIsKept) {
     }
 }
 
+// At 200 % every kind of MP3 plays through the stretch (the speed holds), seeks
+// and ends where its length says; the bad ones are refused as at 100 %.
+TEST_F(Mp3Player, OddAndBadFilesAtDoubleSpeedFareAsAtFullSpeed) {
+    ASSERT_EQ(Exec("[Speed(200)]"), kDone);
+    for (const char *bad : {"garbage.mp3", "empty.mp3", "badtag.mp3"})
+        EXPECT_EQ(Exec("[Open(" + Mp3(bad) + ")]"), kRefused) << bad;
+    for (const char *file : {"vbr.mp3", "free.mp3", "id3.mp3", "mono22.mp3", "one.mp3"}) {
+        ASSERT_EQ(Exec("[Open(" + Mp3(file) + ")]"), kDone) << file;
+        EXPECT_EQ(Get("GetSpeed"), "200") << file;
+        const int length = atoi(Get("GetLen").c_str());
+        ASSERT_EQ(Exec("[Play()]"), kDone) << file;
+        if (length > 300) {
+            ASSERT_EQ(Exec("[SeekTo(" + std::to_string(length - 300) + ")]"), kDone) << file;
+        }
+        EXPECT_TRUE(tt::WaitUntil([&] { return Mode() == static_cast<int>(MCI_MODE_STOP); }, 3000, 20)) << file;
+        EXPECT_EQ(Pos(), length) << file;
+    }
+    EXPECT_TRUE(player.Running());
+}
+
 }  // namespace
 
 // In process: the stream that feeds playing at another speed. A seek into
