@@ -10,9 +10,10 @@ after taken off, as the recording's is.
 
 On speech (espeak-ng) and a music-like signal (notes with harmonics and
 sharp onsets), at 50, 75, 150 and 200 %, for each tool: the fundamental
-against the source's (%), the length against source / speed (ms), the
-discontinuities the source has not (5 ms blocks whose steepest step stands
-further above the level around it than any block of the source does), and
+against the source's at the same moment of the source (%), the length against source / speed (ms), the
+discontinuities the source has not (runs of 5 ms blocks whose steepest step
+stands further above the level around it than any block of the source does;
+a run of neighbouring blocks is one discontinuity), and
 the spectral distance to the source time-scaled (mean dB).
 """
 import os
@@ -49,13 +50,15 @@ def music(path, rate=44100):
     wavfile.write(path, rate, (x * 32767).astype(np.int16))  # mono: sonic's command takes no stereo
 
 
-def f0_median(rate, x):
+def f0_track(rate, x):
+    """The fundamental every 10 ms (NaN where unvoiced or too quiet)."""
     frame, hop = int(0.04 * rate), int(0.01 * rate)
     lo, hi = int(rate / 400), int(rate / 70)
     level = np.sqrt(np.mean(x ** 2))
-    found = []
+    track = []
     for start in range(0, len(x) - frame, hop):
         w = x[start:start + frame]
+        track.append(float("nan"))
         if np.sqrt(np.mean(w ** 2)) < level * 0.5:
             continue
         w = w - w.mean()
@@ -68,8 +71,20 @@ def f0_median(rate, x):
             continue
         a, b, c = ac[lag - 1], ac[lag], ac[lag + 1]
         shift = 0.5 * (a - c) / (a - 2 * b + c) if (a - 2 * b + c) != 0 else 0
-        found.append(rate / (lag + shift))
-    return float(np.median(found)) if found else float("nan")
+        track[-1] = rate / (lag + shift)
+    return np.array(track)
+
+
+def f0_error(rate, source, output, speed):
+    """The median ratio of the output's fundamental to the source's at the
+    same moment of the source (output frame i against source frame i *
+    speed), in percent: a median of each alone would weigh other frames."""
+    s, o = f0_track(rate, source), f0_track(rate, output)
+    index = np.minimum(np.round(np.arange(len(o)) * speed).astype(int), len(s) - 1)
+    ratio = o / s[index]
+    ratio = ratio[np.isfinite(ratio)]
+    ratio = ratio[(ratio > 0.8) & (ratio < 1.25)]  # octave errors of the tracker
+    return 100 * (float(np.median(ratio)) - 1) if len(ratio) else float("nan")
 
 
 def steps(rate, x):
@@ -82,6 +97,12 @@ def steps(rate, x):
         level = np.sqrt(np.mean(d[start - around:start + around] ** 2)) + 1e-4
         out.append(peak / level)
     return np.array(out)
+
+
+def events(flagged):
+    """Flagged 5 ms blocks, those next to each other counted as one."""
+    flagged = np.asarray(flagged, dtype=bool)
+    return int(np.count_nonzero(flagged[1:] & ~flagged[:-1]) + (1 if len(flagged) and flagged[0] else 0))
 
 
 def spectrogram(x, n=1024, hop=256):
@@ -128,7 +149,6 @@ def main():
     print("%-7s %5s %-12s %8s %9s %7s %9s" % ("signal", "speed", "tool", "f0 err%", "length ms", "clicks", "spec dB"))
     for name, path in (("speech", speech), ("music", tune)):
         rate, source = load(path)
-        f0_source = f0_median(rate, source)
         limit = steps(rate, source).max()
         for percent in SPEEDS:
             distances = {}
@@ -137,12 +157,11 @@ def main():
                 run(tool, heard if tool == "player" else binary, path, out, percent)
                 r, y = load(out)
                 reference = trimmed(source) if tool == "player" else source
-                f0 = f0_median(r, y)
                 length = (len(y) - len(reference) * 100.0 / percent) / rate * 1000
-                clicks = int((steps(r, y) > limit).sum())
+                clicks = events(steps(r, y) > limit)
                 distances[tool] = spectral_distance(reference, y, percent / 100.0)
                 print("%-7s %4d%% %-12s %8.2f %9.1f %7d %9.2f" % (
-                    name, percent, tool, 100 * (f0 / f0_source - 1), length, clicks, distances[tool]))
+                    name, percent, tool, f0_error(rate, reference, y, percent / 100.0), length, clicks, distances[tool]))
             others = sorted(distances[t] for t in ("soundstretch", "rubberband", "sonic"))
             print("%-7s %4d%% ours %s the median of the three (%.2f dB)" % (
                 name, percent, "within" if distances["ours"] <= others[1] else "ABOVE", others[1]))
