@@ -29,16 +29,17 @@ finish() {
 }
 speeds=(75 150 50 200 125 300 25 100 60 175 90 250 40 110 200 50 150 75 125 50)
 
-for speed in 50 200; do
+for speed in ${POSITION_SPEEDS:-50 200}; do
   start "$speed" chirp.wav
   ctl exec "[Play()]" >/dev/null
-  sleep 60
+  sleep "${POSITION_SECONDS:-60}"
   ctl exec "[Pause()]" >/dev/null
   pos=$(ctl get GetPos)
   finish
-  printf '60 s at %3d %%:        ' "$speed"; py pause "$work/heard.wav" "$pos" "$speed"
+  printf "%2d s at %3d %%:        " "${POSITION_SECONDS:-60}" "$speed"; py pause "$work/heard.wav" "$pos" "$speed"
 done
 
+[ -n "${POSITION_SPEEDS:-}" ] && exit 0
 start 100 chirp.wav
 ctl exec "[Speed(50)]" >/dev/null
 ctl exec "[Play()]" >/dev/null
