@@ -1,0 +1,62 @@
+// A bare waveOut player doing only what the player's own way of playing
+// does: 16-bit PCM in 10 ms buffers, eight queued, an event for each one
+// done. With the sink recorded, it tells the platform's share of what is not
+// heard at a stream's start.   bare_waveout FILE.wav SECONDS
+#include <windows.h>
+#include <mmsystem.h>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char **argv) {
+    if (argc < 3) return 3;
+    HMMIO file = mmioOpenA(argv[1], nullptr, MMIO_READ);
+    if (!file) return 1;
+    MMCKINFO riff = {}, chunk = {};
+    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+    if (mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF)) return 1;
+    chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK)) return 1;
+    WAVEFORMATEX format = {};
+    mmioRead(file, reinterpret_cast<HPSTR>(&format), 16);
+    mmioAscend(file, &chunk, 0);
+    chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK)) return 1;
+    HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HWAVEOUT wave = nullptr;
+    if (waveOutOpen(&wave, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(done), 0, CALLBACK_EVENT)) return 2;
+    const DWORD bytes = format.nAvgBytesPerSec / 100;
+    std::vector<std::vector<char>> data(8, std::vector<char>(bytes));
+    std::vector<WAVEHDR> headers(8);
+    const DWORD end = GetTickCount() + static_cast<DWORD>(atof(argv[2]) * 1000);
+    bool more = true;
+    while (GetTickCount() < end) {
+        for (size_t i = 0; i < headers.size() && more; ++i) {
+            WAVEHDR &h = headers[i];
+            if ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE)) continue;
+            if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(wave, &h, sizeof h);
+            const LONG got = mmioRead(file, data[i].data(), static_cast<LONG>(bytes));
+            if (got <= 0) {
+                more = false;
+                break;
+            }
+            h = WAVEHDR{};
+            h.lpData = data[i].data();
+            h.dwBufferLength = static_cast<DWORD>(got);
+            waveOutPrepareHeader(wave, &h, sizeof h);
+            waveOutWrite(wave, &h, sizeof h);
+        }
+        WaitForSingleObject(done, 20);
+    }
+    waveOutPause(wave);
+    MMTIME time = {};
+    time.wType = TIME_SAMPLES;
+    waveOutGetPosition(wave, &time, sizeof time);
+    printf("%lu\n", static_cast<unsigned long>(static_cast<unsigned long long>(time.u.sample) * 1000 / format.nSamplesPerSec));
+    waveOutReset(wave);
+    for (WAVEHDR &h : headers)
+        if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(wave, &h, sizeof h);
+    waveOutClose(wave);
+    mmioClose(file, 0);
+    return 0;
+}
