@@ -1,15 +1,28 @@
 // A bare waveOut player doing only what the player's own way of playing
 // does: 16-bit PCM in 10 ms buffers, eight queued, an event for each one
 // done. With the sink recorded, it tells the platform's share of what is not
-// heard at a stream's start.   bare_waveout FILE.wav SECONDS
+// heard at a stream's start. With a third argument "mci" it first opens the
+// file as an MCI waveaudio device, plays it a moment and closes it, as the
+// player does before it moves a file to its own way of playing.
+//   bare_waveout FILE.wav SECONDS [mci]
 #include <windows.h>
 #include <mmsystem.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 int main(int argc, char **argv) {
     if (argc < 3) return 3;
+    if (argc > 3 && strcmp(argv[3], "mci") == 0) {
+        const std::string open = std::string("open \"") + argv[1] + "\" type waveaudio alias a";
+        if (mciSendStringA(open.c_str(), nullptr, 0, nullptr)) return 1;
+        mciSendStringA("play a", nullptr, 0, nullptr);
+        Sleep(1000);
+        mciSendStringA("pause a", nullptr, 0, nullptr);
+        mciSendStringA("close a", nullptr, 0, nullptr);
+    }
     HMMIO file = mmioOpenA(argv[1], nullptr, MMIO_READ);
     if (!file) return 1;
     MMCKINFO riff = {}, chunk = {};
