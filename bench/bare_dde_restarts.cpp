@@ -6,19 +6,12 @@
 // Prints the slope in bytes per round, fitted over the rounds after the first tenth.
 #include <windows.h>
 #include <ddeml.h>
-#include <psapi.h>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+#include "bare_slope.h"
 
 static HDDEDATA CALLBACK Callback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
-
-static double Resident() {
-    PROCESS_MEMORY_COUNTERS memory = {};
-    memory.cb = sizeof memory;
-    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-    return static_cast<double>(memory.WorkingSetSize);
-}
 
 static void Pump(DWORD ms) {
     const DWORD start = GetTickCount();
@@ -50,15 +43,10 @@ int main(int argc, char **argv) {
         DdeUninitialize(instance);
         if (i >= rounds / 10) {
             x.push_back(i);
-            y.push_back(Resident());
+            y.push_back(ResidentBytes());
         }
     }
-    double mx = 0, my = 0;
-    for (size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
-    mx /= x.size(), my /= y.size();
-    double sxy = 0, sxx = 0;
-    for (size_t i = 0; i < x.size(); ++i) sxy += (x[i] - mx) * (y[i] - my), sxx += (x[i] - mx) * (x[i] - mx);
     printf("%d rounds: %.1f -> %.1f MB, %.1f bytes per round\n", rounds, y.front() / 1048576, y.back() / 1048576,
-           sxy / sxx);
+           SlopePerRound(x, y));
     return 0;
 }

@@ -5,11 +5,11 @@
 // Prints the resident bytes per open, fitted over the rounds after the first tenth.
 #include <windows.h>
 #include <mmsystem.h>
-#include <psapi.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "bare_slope.h"
 #include "mp3_stream.h"
 
 int main(int argc, char **argv) {
@@ -38,18 +38,10 @@ int main(int argc, char **argv) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         if (i >= rounds / 10) {
-            PROCESS_MEMORY_COUNTERS memory = {};
-            memory.cb = sizeof memory;
-            GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
             x.push_back(i);
-            y.push_back(static_cast<double>(memory.WorkingSetSize));
+            y.push_back(ResidentBytes());
         }
     }
-    double mx = 0, my = 0;
-    for (size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
-    mx /= x.size(), my /= y.size();
-    double sxy = 0, sxx = 0;
-    for (size_t i = 0; i < x.size(); ++i) sxy += (x[i] - mx) * (y[i] - my), sxx += (x[i] - mx) * (x[i] - mx);
-    printf("%d opens: %.2f -> %.2f MB, %.1f bytes per open\n", rounds, y.front() / 1048576, y.back() / 1048576, sxy / sxx);
+    printf("%d opens: %.2f -> %.2f MB, %.1f bytes per open\n", rounds, y.front() / 1048576, y.back() / 1048576, SlopePerRound(x, y));
     return 0;
 }

@@ -146,7 +146,7 @@ def main():
     tune = os.path.join(work, "music.wav")
     music(tune)
     tools = ["ours", "soundstretch", "rubberband", "sonic"] + (["player"] if heard else [])
-    print("%-7s %5s %-12s %8s %9s %7s %9s" % ("signal", "speed", "tool", "f0 err%", "length ms", "clicks", "spec dB"))
+    print("%-7s %5s %-12s %8s %9s %7s %9s" % ("signal", "speed", "tool", "f0 err%", "length ms", "clicks", "dist dB"))
     for name, path in (("speech", speech), ("music", tune)):
         rate, source = load(path)
         limit = steps(rate, source).max()
