@@ -1,6 +1,7 @@
 // A bare program doing only the MCI calls of the player's Wave opens (open,
 // play, pause, seek, close), or for an MP3 only the decoder's stream calls
-// (open, seek, decode, close: the ACM codec), to tell the platform's share of
+// (open, seek, decode, close: the ACM codec) with
+// the library's waveOut output, to tell the platform's share of
 // the player's memory per open.   bare_mci_opens FILE.wav|FILE.mp3 ROUNDS
 // Prints the resident bytes per open, fitted over the rounds after the first tenth.
 #include <windows.h>
@@ -24,6 +25,28 @@ int main(int argc, char **argv) {
             std::vector<char> pcm;
             if (Mp3StreamOpen(&stream, argv[1]) || !Mp3StreamSeek(&stream, 0) || !Mp3StreamDecode(&stream, pcm, 8192))
                 return 1;
+            // The decoder library's output: a waveOut stream of the file's
+            // own rate and channels, opened at play, reset and closed.
+            const FrameHeader &h = stream.info.header;
+            WAVEFORMATEX format = {};
+            format.wFormatTag = WAVE_FORMAT_PCM;
+            format.nChannels = static_cast<WORD>(h.channels);
+            format.nSamplesPerSec = static_cast<DWORD>(h.sampleRate);
+            format.wBitsPerSample = 16;
+            format.nBlockAlign = static_cast<WORD>(2 * h.channels);
+            format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+            HWAVEOUT wave = nullptr;
+            if (waveOutOpen(&wave, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL)) return 2;
+            WAVEHDR header = {};
+            header.lpData = pcm.data();
+            header.dwBufferLength = static_cast<DWORD>(pcm.size());
+            waveOutPrepareHeader(wave, &header, sizeof header);
+            waveOutWrite(wave, &header, sizeof header);
+            Sleep(20);
+            waveOutPause(wave);
+            waveOutReset(wave);
+            waveOutUnprepareHeader(wave, &header, sizeof header);
+            waveOutClose(wave);
             Mp3StreamSeek(&stream, 44100);
             Mp3StreamDecode(&stream, pcm, 16384);
             Mp3StreamClose(&stream);

@@ -9,6 +9,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source=$1 out=$2 percent=$3
 bin=$top/build/bin
 work=$(dirname "$out")/player
+source "$top/bench/sink.sh"
 mkdir -p "$work"
 cp "$bin/Tavolin.exe" "$bin/VBMP3.dll" "$work/"
 ctl() { "$WINE64" "$bin/TavolinCtl.exe" "$@" 2>/dev/null | tr -d '\r'; }
@@ -18,8 +19,7 @@ printf '[Tavolin]\r\nSpeed=%d\r\nShowError=0\r\n' "$percent" >"$work/Tavolin.ini
 for _ in $(seq 1 100); do ctl get GetMode >/dev/null && break; sleep 0.2; done
 ctl exec "[Open($(winpath "$source"))]" >/dev/null
 rate=$(soxi -r "$source")
-parec -d null.monitor --rate=44100 --channels=1 --format=s16le --file-format=wav "$work/raw.wav" &
-rec=$!
+sink_record "$work/raw.wav"
 sleep 0.5
 ctl exec "[Play()]" >/dev/null
 length=$(soxi -D "$source")
@@ -29,7 +29,7 @@ for _ in $(seq 1 "$deadline"); do
   sleep 0.1
 done
 sleep 0.5
-kill "$rec"; wait "$rec" 2>/dev/null
+sink_stop
 ctl exec "[Close()]" >/dev/null
 "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0 >/dev/null 2>&1
 wait 2>/dev/null

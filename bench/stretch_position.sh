@@ -7,6 +7,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bin=$top/build/bin
 work=$top/build/bench-stretch/position
 mkdir -p "$work"
+source "$top/bench/sink.sh"
 cp "$bin/Tavolin.exe" "$bin/VBMP3.dll" "$work/"
 py() { /usr/bin/python3 "$top/bench/stretch_position.py" "$@"; }
 [ -s "$work/chirp.wav" ] || py make "$work"
@@ -16,13 +17,12 @@ start() {  # SPEED FILE: the player at SPEED with FILE open, the sink recorded
   "$WINE64" "$work/Tavolin.exe" >/dev/null 2>&1 &
   for _ in $(seq 1 100); do ctl get GetMode >/dev/null && break; sleep 0.2; done
   ctl exec "[Open(Z:${work//\//\\}\\$2)]" >/dev/null
-  parec -d null.monitor --rate=44100 --channels=1 --format=s16le --file-format=wav "$work/heard.wav" &
-  rec=$!
+  sink_record "$work/heard.wav"
   sleep 1
 }
 finish() {
   sleep 1
-  kill "$rec"; wait "$rec" 2>/dev/null
+  sink_stop
   ctl exec "[Close()]" >/dev/null
   "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0 >/dev/null 2>&1
   wait 2>/dev/null

@@ -209,12 +209,14 @@ static bool PlayAtSpeed(HWND window, PlayerState *state) {
     if (playing) old->pause(state);
     int position = 0;
     old->position(state, &position);
-    old->close(state);
+    // The stretch takes up the sound before the old way is closed: a
+    // close takes its time, and it would be heard as a gap.
     state->media = &kStretchBackend;
-    ShowLength(window, state);
     kStretchBackend.seekTo(window, state, position);
     bool started = false;
     if (playing && kStretchBackend.play(window, state, &started)) state->sessionState = StatePaused;
+    old->close(state);
+    ShowLength(window, state);
     return true;
 }
 

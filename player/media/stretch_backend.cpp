@@ -150,7 +150,18 @@ DWORD StartAt(StretchPlayback *p, int64_t frame) {
     p->outputOrigin = OutputPosition(p);
     p->mode = MCI_MODE_PLAY;
     p->restartDue = false;
+    // Held while the buffers are queued: a device plays the first block as
+    // it comes, and under Wine the stream then runs dry between the first
+    // 10 ms and the rest, a 30 ms hole at every start.
+    waveOutPause(p->wave);
     Refill(p);
+    if (MMRESULT error = waveOutRestart(p->wave)) {
+        ResetOutput(p);
+        p->mode = MCI_MODE_STOP;
+        p->heldFrame = frame;
+        p->restartDue = true;
+        return error;
+    }
     SetEvent(p->wake);
     return 0;
 }
