@@ -5,10 +5,10 @@
 #include <psapi.h>
 #include <vector>
 
-inline double ResidentBytes() {
+inline double ResidentBytes(HANDLE process = GetCurrentProcess()) {
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
-    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    GetProcessMemoryInfo(process, &memory, sizeof memory);
     return static_cast<double>(memory.WorkingSetSize);
 }
 

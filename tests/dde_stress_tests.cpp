@@ -84,7 +84,9 @@ class Playlist : public PlayerProcess {};
 // plays waits about a second in Wine's waveaudio, so the seeks are made
 // paused): no message box, and (over a long run)
 // the player's memory and object counts flat. make soak opens 2 000
-// (TAVOLIN_PLAYLIST_OPENS).
+// (TAVOLIN_PLAYLIST_OPENS). The commands go over one conversation, as a
+// remote's do: Wine keeps some 100-200 bytes of every conversation a server
+// has held (bench/bare_dde_executes.cpp), which would hide the opens' own.
 TEST_F(Playlist, WaveAndMp3OpensInTurnLeaveNoBoxAndNoGrowth) {
     const char *asked = getenv("TAVOLIN_PLAYLIST_OPENS");
     const int total = asked ? atoi(asked) : 40;
@@ -95,6 +97,12 @@ TEST_F(Playlist, WaveAndMp3OpensInTurnLeaveNoBoxAndNoGrowth) {
     const std::string files[] = {waves[0], tt::TestsDir() + "\\mp3\\cbr.mp3", waves[1],
                                  tt::TestsDir() + "\\mp3\\mono22.mp3"};
     StartPlayer("Tavolin.exe", true);
+    HCONV conversation = nullptr;
+    for (int i = 0; i < 100 && !(conversation = link.Connect(service, "Command")); ++i) tt::Pump(100);
+    ASSERT_TRUE(conversation);
+    auto Exec = [&](const std::string &command) {
+        return link.ExecuteOn(conversation, command.c_str(), static_cast<DWORD>(command.size() + 1), CF_TEXT, 10000);
+    };
     std::vector<tt::Usage> usage;
     const DWORD start = GetTickCount();
     size_t afterFirstMinute = 0;
@@ -119,6 +127,7 @@ TEST_F(Playlist, WaveAndMp3OpensInTurnLeaveNoBoxAndNoGrowth) {
            (GetTickCount() - start) / 1000);
     EXPECT_EQ(opened, total);
     if (afterFirstMinute) tt::ExpectSlope("player", usage, afterFirstMinute, 10, 512);  // a long run only: per open
+    DdeDisconnect(conversation);
     EXPECT_TRUE(player.Close());
 }
 
