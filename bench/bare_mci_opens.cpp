@@ -1,8 +1,7 @@
 // A bare program doing only the MCI calls of the player's Wave opens (open,
 // play, pause, seek, close), or for an MP3 only the decoder's stream calls
-// (open, seek, decode, close: the ACM codec) with
-// the library's waveOut output, to tell the platform's share of
-// the player's memory per open.   bare_mci_opens FILE.wav|FILE.mp3 ROUNDS
+// (open, seek, decode, close: the ACM codec) with the library's waveOut
+// output, to tell the platform's share of the player's memory per open.   bare_mci_opens FILE.wav|FILE.mp3 ROUNDS
 // Prints the resident bytes per open, fitted over the rounds after the first tenth.
 #include <windows.h>
 #include <mmsystem.h>
@@ -12,6 +11,7 @@
 #include <vector>
 #include "bare_slope.h"
 #include "mp3_stream.h"
+#include "pcm_format.h"
 
 int main(int argc, char **argv) {
     if (argc < 3) return 3;
@@ -27,14 +27,8 @@ int main(int argc, char **argv) {
                 return 1;
             // The decoder library's output: a waveOut stream of the file's
             // own rate and channels, opened at play, reset and closed.
-            const FrameHeader &h = stream.info.header;
-            WAVEFORMATEX format = {};
-            format.wFormatTag = WAVE_FORMAT_PCM;
-            format.nChannels = static_cast<WORD>(h.channels);
-            format.nSamplesPerSec = static_cast<DWORD>(h.sampleRate);
-            format.wBitsPerSample = 16;
-            format.nBlockAlign = static_cast<WORD>(2 * h.channels);
-            format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+            const WAVEFORMATEX format = Pcm16Format(static_cast<DWORD>(stream.info.header.sampleRate),
+                                                    static_cast<WORD>(stream.info.header.channels));
             HWAVEOUT wave = nullptr;
             if (waveOutOpen(&wave, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL)) return 2;
             WAVEHDR header = {};
@@ -50,8 +44,8 @@ int main(int argc, char **argv) {
             Mp3StreamSeek(&stream, 44100);
             Mp3StreamDecode(&stream, pcm, 16384);
             Mp3StreamClose(&stream);
-        } else if (mciSendStringA(open.c_str(), nullptr, 0, nullptr)) return 1;
-        if (!mp3) {
+        } else {
+            if (mciSendStringA(open.c_str(), nullptr, 0, nullptr)) return 1;
             mciSendStringA("play a", nullptr, 0, nullptr);
             Sleep(20);
             mciSendStringA("pause a", nullptr, 0, nullptr);

@@ -128,7 +128,7 @@ int main(int argc, char **argv) {
         int failed = 0;
         const LONGLONG t0 = Now100ns();
         for (int i = 0; i < count; ++i)
-            if (link.ExecuteOn(conversation, command.c_str(), static_cast<DWORD>(command.size() + 1), CF_TEXT, 5000) !=
+            if (link.ExecuteOn(conversation, command, 5000) !=
                 DdeOutcome::Done)
                 ++failed;
         const double seconds = (Now100ns() - t0) / 1e7;
@@ -144,7 +144,7 @@ int main(int argc, char **argv) {
         const int count = atoi(argv[4]);
         auto timed = [&](const std::string &command, double *longest) {
             const LONGLONG t0 = Now100ns();
-            link.ExecuteOn(conversation, command.c_str(), static_cast<DWORD>(command.size() + 1), CF_TEXT, 5000);
+            link.ExecuteOn(conversation, command, 5000);
             const double ms = (Now100ns() - t0) / 10000.0;
             *longest = std::max(*longest, ms);
             return ms;

@@ -1,6 +1,7 @@
 #include "mp3_stream.h"
 #include "vbmp3.h"
 #include "acm_entries.h"
+#include "pcm_format.h"
 
 namespace {
 
@@ -88,13 +89,7 @@ bool OpenAcm(Mp3Stream *s) {
     source.nBlockSize = static_cast<WORD>(h.length);
     source.nFramesPerBlock = 1;
     source.nCodecDelay = 1393;
-    WAVEFORMATEX target = {};
-    target.wFormatTag = WAVE_FORMAT_PCM;
-    target.nChannels = static_cast<WORD>(h.channels);
-    target.nSamplesPerSec = static_cast<DWORD>(h.sampleRate);
-    target.wBitsPerSample = 16;
-    target.nBlockAlign = static_cast<WORD>(h.channels * 2);
-    target.nAvgBytesPerSec = target.nSamplesPerSec * target.nBlockAlign;
+    WAVEFORMATEX target = Pcm16Format(static_cast<DWORD>(h.sampleRate), static_cast<WORD>(h.channels));
     return acm->streamOpen(&s->acm, nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) == 0;
 }
 

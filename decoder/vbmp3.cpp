@@ -2,6 +2,7 @@
 // codec and played through waveOut on a thread of the library's own.
 #include "vbmp3.h"
 #include "mp3_stream.h"
+#include "pcm_format.h"
 #include <cstring>
 #include <vector>
 
@@ -149,13 +150,8 @@ int StartAt(long long sample) {
         if (!d.thread) return Fail(ErrMemory);
     }
     if (!d.wave) {
-        WAVEFORMATEX format = {};
-        format.wFormatTag = WAVE_FORMAT_PCM;
-        format.nChannels = static_cast<WORD>(d.stream.info.header.channels);
-        format.nSamplesPerSec = static_cast<DWORD>(d.stream.info.header.sampleRate);
-        format.wBitsPerSample = 16;
-        format.nBlockAlign = static_cast<WORD>(BlockAlign());
-        format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+        WAVEFORMATEX format = Pcm16Format(static_cast<DWORD>(d.stream.info.header.sampleRate),
+                                          static_cast<WORD>(d.stream.info.header.channels));
         if (waveOutOpen(&d.wave, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(d.wake), 0, CALLBACK_EVENT))
             return d.wave = nullptr, Fail(ErrOutputDevice);
     }

@@ -100,9 +100,7 @@ TEST_F(Playlist, WaveAndMp3OpensInTurnLeaveNoBoxAndNoGrowth) {
     HCONV conversation = nullptr;
     for (int i = 0; i < 100 && !(conversation = link.Connect(service, "Command")); ++i) tt::Pump(100);
     ASSERT_TRUE(conversation);
-    auto Exec = [&](const std::string &command) {
-        return link.ExecuteOn(conversation, command.c_str(), static_cast<DWORD>(command.size() + 1), CF_TEXT, 10000);
-    };
+    auto Exec = [&](const std::string &command) { return link.ExecuteOn(conversation, command, 10000); };
     std::vector<tt::Usage> usage;
     const DWORD start = GetTickCount();
     size_t afterFirstMinute = 0;

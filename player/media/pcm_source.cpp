@@ -1,5 +1,6 @@
 #include "media/pcm_source.h"
 #include "acm_entries.h"
+#include "pcm_format.h"
 #include <mmreg.h>
 
 namespace {
@@ -65,13 +66,7 @@ bool ChooseConversion(PcmSource *s) {
     }
     const AcmEntries *acm = BindAcm();
     if (!acm) return false;
-    WAVEFORMATEX target = {};
-    target.wFormatTag = WAVE_FORMAT_PCM;
-    target.nChannels = f->nChannels;
-    target.nSamplesPerSec = f->nSamplesPerSec;
-    target.wBitsPerSample = 16;
-    target.nBlockAlign = static_cast<WORD>(target.nChannels * 2);
-    target.nAvgBytesPerSec = target.nSamplesPerSec * target.nBlockAlign;
+    WAVEFORMATEX target = Pcm16Format(f->nSamplesPerSec, f->nChannels);
     WAVEFORMATEX *source = reinterpret_cast<WAVEFORMATEX *>(s->format.data());
     if (acm->streamOpen(&s->acm, nullptr, source, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME)) {
         // The codec may give PCM only with other channels: let it say which.

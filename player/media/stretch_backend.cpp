@@ -1,5 +1,6 @@
 #include "media/stretch_backend.h"
 #include "media/pcm_source.h"
+#include "pcm_format.h"
 #include "text_blocks.h"
 #include "time_stretch.h"
 #include "res/resource.h"
@@ -131,13 +132,8 @@ void CloseOutput(StretchPlayback *p) {
 // Plays from source frame `frame`; with the lock held.
 DWORD StartAt(StretchPlayback *p, int64_t frame) {
     if (!p->wave) {
-        WAVEFORMATEX format = {};
-        format.wFormatTag = WAVE_FORMAT_PCM;
-        format.nChannels = static_cast<WORD>(p->source.channels);
-        format.nSamplesPerSec = static_cast<DWORD>(p->source.sampleRate);
-        format.wBitsPerSample = 16;
-        format.nBlockAlign = static_cast<WORD>(BytesPerFrame(p));
-        format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+        WAVEFORMATEX format =
+            Pcm16Format(static_cast<DWORD>(p->source.sampleRate), static_cast<WORD>(p->source.channels));
         if (MMRESULT error = waveOutOpen(&p->wave, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(p->wake), 0,
                                          CALLBACK_EVENT)) {
             p->wave = nullptr;

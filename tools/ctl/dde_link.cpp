@@ -36,6 +36,10 @@ DdeOutcome DdeLink::ExecuteOn(HCONV conversation, const void *data, DWORD size, 
     return DdeGetLastError(instance_) == DMLERR_NOTPROCESSED ? DdeOutcome::NotProcessed : DdeOutcome::Unreachable;
 }
 
+DdeOutcome DdeLink::ExecuteOn(HCONV conversation, const std::string &command, DWORD timeoutMs) {
+    return ExecuteOn(conversation, command.c_str(), static_cast<DWORD>(command.size() + 1), CF_TEXT, timeoutMs);
+}
+
 DdeOutcome DdeLink::Execute(const std::string &service, const std::string &topic, const void *data, DWORD size,
                             UINT format, DWORD timeoutMs) {
     HCONV conversation = Connect(service, topic);

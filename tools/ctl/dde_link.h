@@ -29,6 +29,7 @@ public:
     // acknowledgement that requests do).
     HCONV Connect(const std::string &service, const std::string &topic);
     DdeOutcome ExecuteOn(HCONV conversation, const void *data, DWORD size, UINT format, DWORD timeoutMs);
+    DdeOutcome ExecuteOn(HCONV conversation, const std::string &command, DWORD timeoutMs);
 
 private:
     DdeOutcome RequestOnce(const std::string &service, const std::string &topic, const std::string &item,
