@@ -1,4 +1,5 @@
 #include "time_stretch.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -6,15 +7,27 @@ namespace {
 
 constexpr int kMaxChannels = 8;
 constexpr int kWindowMs = 23;
-constexpr int kToleranceMs = 12;
+constexpr int kToleranceMs = 8;
+constexpr int kStraightMs = 7;       // going straight on is kept while this near the timeline
+constexpr double kNearness = 0.9;    // what a window at the tolerance's edge loses of its likeness
 constexpr int kSearchRate = 11025;   // the first search looks at about this many frames a second
 constexpr size_t kTrimFrames = 4096;  // let go of source frames in pieces at least this long
 constexpr double kOnsetRatio = 4.0;   // a peak this many times the level around it
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-// The window's nominal source frame: where the timeline stands.
+// Where the timeline stands.
 int64_t Nominal(const TimeStretch *s) { return FloorDiv(s->madePosition, 100); }
+
+// The source frame the next window is meant to start at. The hop a window
+// makes mixes its first half with the second half of the one before, which
+// was taken a hop earlier on the timeline; what it plays is on average
+// (100 - percent) % of a hop ahead of the timeline (behind it when faster).
+// Taken that much earlier (later), what is heard sits on the timeline.
+int64_t Centred(const TimeStretch *s) {
+    if (s->first) return Nominal(s);  // nothing before: the window plays as it is
+    return Nominal(s) + FloorDiv(static_cast<int64_t>(s->hop) * (s->percent - kSpeedNormal), 100);
+}
 
 float Sample(const TimeStretch *s, int64_t frame, int channel) {
     if (frame < s->inputStart || frame >= s->inputEnd) return 0.0f;
@@ -28,15 +41,20 @@ float Mono(const TimeStretch *s, int64_t frame) {
 }
 
 // How well the source from `start` continues `target` (hop frames, every
-// `every`-th): the correlation over the candidate's energy.
-double Likeness(const TimeStretch *s, const std::vector<float> &target, int64_t start, int every) {
+// `every`-th): the correlation over the candidate's energy, less the further
+// `start` is from `centre`: of windows alike (a voice repeats itself every
+// period), the one nearest the timeline.
+double Likeness(const TimeStretch *s, const std::vector<float> &target, int64_t start, int every, int64_t centre) {
     double dot = 0.0, energy = 1e-9;
     for (int k = 0; k < s->hop; k += every) {
         const double x = Mono(s, start + k);
         dot += target[k] * x;
         energy += x * x;
     }
-    return dot / std::sqrt(energy);
+    const double off = static_cast<double>(start - centre) / s->tolerance;
+    const double near = 1.0 - kNearness * off * off;
+    const double likeness = dot / std::sqrt(energy);
+    return likeness >= 0.0 ? likeness * near : likeness / near;
 }
 
 // The frames in [from, to) whose sample stands well out of the level around
@@ -64,9 +82,10 @@ bool KeepsOnsetsWhole(const std::vector<int64_t> &onsets, int64_t start, int64_t
 }
 
 // The source frame the next window is taken from: near the timeline, where
-// it best continues the window before, keeping onsets whole.
+// it best continues the window before, keeping onsets whole. Going straight
+// on, which plays the source as it is, is kept while it stays near.
 int64_t ChooseStart(const TimeStretch *s) {
-    const int64_t nominal = Nominal(s);
+    const int64_t nominal = Centred(s);
     if (s->first) return nominal;
     std::vector<float> target(s->hop);
     for (int k = 0; k < s->hop; ++k) target[k] = Mono(s, s->lastTaken + s->hop + k);
@@ -75,6 +94,7 @@ int64_t ChooseStart(const TimeStretch *s) {
     if (s->ended && highest > s->inputEnd - s->window) highest = s->inputEnd - s->window;
     if (highest < lowest) highest = lowest;
     const int64_t natural = s->lastTaken + s->hop;
+    if (natural >= lowest && natural <= highest && std::llabs(natural - nominal) <= s->straight) return natural;
     const int64_t from = lowest < natural ? lowest : natural;
     const int64_t to = (highest > natural ? highest : natural) + s->hop;
     const std::vector<int64_t> onsets = Onsets(s, from, to);
@@ -84,7 +104,7 @@ int64_t ChooseStart(const TimeStretch *s) {
     for (int64_t at = lowest; at <= highest; at += s->step) {
         if (!whole(at)) continue;
         // Equal likeness (silence is like any silence): nearest the timeline.
-        const double score = Likeness(s, target, at, s->step);
+        const double score = Likeness(s, target, at, s->step, nominal);
         const bool tie = best >= 0 && std::fabs(score - bestScore) <= 1e-9 * (std::fabs(bestScore) + 1.0);
         if ((score > bestScore && !tie) || (tie && std::llabs(at - nominal) < std::llabs(best - nominal)))
             bestScore = score, best = at;
@@ -92,8 +112,9 @@ int64_t ChooseStart(const TimeStretch *s) {
     if (best < 0) {
         // No window near the timeline keeps them whole: going on from where
         // the last ended does, or going back to just past the last onset
-        // played, as far as twice the tolerance from the timeline.
-        const int64_t farthest = 2 * s->tolerance;
+        // played, as far as a window from the timeline (the one that played
+        // an onset may hold it in its end).
+        const int64_t farthest = s->window;
         const bool fits = !s->ended || natural <= s->inputEnd - s->window;
         if (fits && natural <= nominal + farthest && natural >= nominal - farthest) return natural;
         for (auto q = onsets.rbegin(); q != onsets.rend(); ++q) {
@@ -103,15 +124,15 @@ int64_t ChooseStart(const TimeStretch *s) {
         }
         // Else the window that best continues the last, onsets or not.
         for (int64_t at = lowest; at <= highest; at += s->step) {
-            const double score = Likeness(s, target, at, s->step);
+            const double score = Likeness(s, target, at, s->step, nominal);
             if (score > bestScore) bestScore = score, best = at;
         }
     }
     const int64_t around = best;
-    bestScore = Likeness(s, target, best, 1);
+    bestScore = Likeness(s, target, best, 1, nominal);
     for (int64_t at = around - s->step + 1; at < around + s->step; ++at) {
         if (at < lowest || at > highest || at == around || !whole(at)) continue;
-        const double score = Likeness(s, target, at, 1);
+        const double score = Likeness(s, target, at, 1, nominal);
         if (score > bestScore) bestScore = score, best = at;
     }
     return best;
@@ -133,7 +154,7 @@ size_t FramesBeforeTheEnd(const TimeStretch *s, size_t wanted) {
 
 // Lets go of the source frames no window can reach any more.
 void Trim(TimeStretch *s) {
-    int64_t keep = Nominal(s) - 2 * s->tolerance - s->window;
+    int64_t keep = std::min(Nominal(s), Centred(s)) - 2 * s->tolerance - s->window;
     if (!s->first && s->lastTaken + s->hop < keep) keep = s->lastTaken + s->hop;
     if (keep > s->inputEnd) keep = s->inputEnd;
     if (keep - s->inputStart < static_cast<int64_t>(kTrimFrames)) return;
@@ -175,6 +196,7 @@ bool StretchStart(TimeStretch *stretch, int sampleRate, int channels, int64_t so
     stretch->window = (sampleRate * kWindowMs / 1000) & ~1;
     stretch->hop = stretch->window / 2;
     stretch->tolerance = sampleRate * kToleranceMs / 1000;
+    stretch->straight = sampleRate * kStraightMs / 1000;
     stretch->step = sampleRate / kSearchRate > 1 ? sampleRate / kSearchRate : 1;
     stretch->weights.resize(stretch->window);
     const double pi = std::acos(-1.0);
@@ -238,7 +260,7 @@ size_t StretchWants(const TimeStretch *stretch) {
     if (stretch->ended) return 0;
     // The furthest a window (going on past an onset) and the look for an
     // onset around it may reach.
-    int64_t needed = Nominal(stretch) + 2 * stretch->tolerance + 2 * stretch->window;
+    int64_t needed = std::max(Nominal(stretch), Centred(stretch)) + 2 * stretch->tolerance + 2 * stretch->window;
     if (!stretch->first && stretch->lastTaken + 2 * stretch->hop > needed) needed = stretch->lastTaken + 2 * stretch->hop;
     return needed > stretch->inputEnd ? static_cast<size_t>(needed - stretch->inputEnd) : 0;
 }

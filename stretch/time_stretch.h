@@ -24,6 +24,7 @@ struct TimeStretch {
     int window = 0;     // frames in a window (about 23 ms)
     int hop = 0;        // window / 2: frames put out per window
     int tolerance = 0;  // frames a window may move from the timeline either way
+    int straight = 0;   // frames from it within which going straight on is kept
     int step = 0;       // frames between the offsets tried at first (then each near the best)
     int percent = kSpeedNormal;  // for the windows from the next on
 

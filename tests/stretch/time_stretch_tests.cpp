@@ -108,4 +108,21 @@ TEST(TimeStretch, TheTimelineStaysExactAcrossSpeedChanges) {
     EXPECT_GE(position / 100, kFrames - 300);       // the whole source was played
 }
 
+// On average what is heard is the timeline's own frame, slower or faster:
+// no lead or lag for the position to be off by.
+TEST(TimeStretch, WhatIsHeardSitsOnTheTimeline) {
+    constexpr int kFrames = kRate * 4;
+    std::vector<int16_t> ramp(kFrames);
+    for (int n = 0; n < kFrames; ++n) ramp[n] = static_cast<int16_t>(n / 10);
+    for (int percent : {25, 300}) {
+        TimeStretch s;
+        ASSERT_TRUE(StretchStart(&s, kRate, 1, 0));
+        StretchSetSpeed(&s, percent);
+        const std::vector<int16_t> out = Stretched(s, ramp, 1);
+        double sum = 0.0;
+        for (size_t j = 0; j < out.size(); ++j) sum += out[j] * 10.0 - StretchSourcePosition(&s, static_cast<int64_t>(j)) / 100.0;
+        EXPECT_NEAR(sum / out.size(), 0.0, kRate * 3 / 1000) << percent;
+    }
+}
+
 }  // namespace
