@@ -20,7 +20,8 @@ baretemplate="Z:${b//\//\\}\\bare_tavolin_dialog.exe"
 
 if [ "${BENCH_ONLY:-}" = mappers ]; then exec bash "$top/bench/mappers.sh"; fi
 if [ "${BENCH_ONLY:-}" = speed ]; then
-  bash "$top/bench/stretch.sh"; bash "$top/bench/stretch_cost.sh"; exec bash "$top/bench/stretch_long.sh"
+  bash "$top/bench/stretch.sh"; bash "$top/bench/stretch_cost.sh"; bash "$top/bench/stretch_position.sh"
+  exec bash "$top/bench/stretch_long.sh"
 fi
 
 echo "== start-up (median of 10): ms to visible window, to exit after WM_CLOSE (posted once idle), to idle"
@@ -114,4 +115,5 @@ echo "goals: vbr60 open < 50 ms, vbr60_noxing open < 300 ms, miss 0, ratio (deco
 bash "$top/bench/mappers.sh"
 bash "$top/bench/stretch.sh"
 bash "$top/bench/stretch_cost.sh"
+bash "$top/bench/stretch_position.sh"
 bash "$top/bench/stretch_long.sh"

@@ -2,10 +2,16 @@
 """Position and speed changes as heard, from recordings of the sound sink.
 
   stretch_position.py make DIR           writes DIR/chirp.wav and DIR/tone.wav
-  stretch_position.py pause REC POS SPEED  the file time last heard in REC (a
+  stretch_position.py pause REC POS SPEED [LEAD]
+                                         the file time last heard in REC (a
                                          recording of chirp.wav played up to a
                                          pause) against POS, GetPos at the
-                                         pause, with SPEED the speed then (%)
+                                         pause, with SPEED the speed then (%);
+                                         with LEAD (ms of sound the platform's
+                                         position runs ahead of what is heard),
+                                         also less what that lead makes of it
+  stretch_position.py lead REC POS       POS less the file time last heard in
+                                         REC, played at 100 %: the lead alone
   stretch_position.py gaps REC           the longest silence and the steepest
                                          step in REC (tone.wav played through
                                          speed changes), between its first and
@@ -48,7 +54,7 @@ def frequency(x):
     return (k + 0.5 * (a - c) / (a - 2 * b + c)) * RATE / n
 
 
-def pause(path, pos_ms, speed):
+def last_heard(path, speed):
     x = load(path)
     sound = np.flatnonzero(np.abs(x) > 0.05)
     end = sound[-1]
@@ -57,8 +63,15 @@ def pause(path, pos_ms, speed):
     window, before = int(0.04 * RATE), int(0.005 * RATE)
     f = frequency(x[end - before - window:end - before])
     middle_ms = (f - LOW) / SLOPE * 1000
-    heard_ms = middle_ms + (window / 2 + before) / RATE * 1000 * speed / 100
-    print("GetPos %d ms, last heard %.0f ms: %+.1f ms" % (pos_ms, heard_ms, pos_ms - heard_ms))
+    return middle_ms + (window / 2 + before) / RATE * 1000 * speed / 100
+
+
+def pause(path, pos_ms, speed, lead=None):
+    heard_ms = last_heard(path, speed)
+    line = "GetPos %d ms, last heard %.0f ms: %+.1f ms" % (pos_ms, heard_ms, pos_ms - heard_ms)
+    if lead is not None:
+        line += "; %+.1f less the platform's lead" % (pos_ms - heard_ms - lead * speed / 100)
+    print(line)
 
 
 def gaps(path):
@@ -79,6 +92,8 @@ if __name__ == "__main__":
     if sys.argv[1] == "make":
         make(sys.argv[2])
     elif sys.argv[1] == "pause":
-        pause(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
+        pause(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]) if len(sys.argv) > 5 else None)
+    elif sys.argv[1] == "lead":
+        print("%.1f" % (int(sys.argv[3]) - last_heard(sys.argv[2], 100)))
     else:
         gaps(sys.argv[2])
