@@ -152,6 +152,20 @@ def trimmed(x):
     return x[sound[0]:sound[-1] + 1] if len(sound) else x
 
 
+def against_ours(rate, heard, ours):
+    """What the player played against what the module makes of the same
+    source: the mean dB apart below and above 8 kHz, the two lined up on
+    their first second (the sound server resamples a file not at its own
+    rate, which tells above 8 kHz only)."""
+    ours = trimmed(ours)
+    lag = int(np.argmax(np.correlate(ours[:2 * rate], heard[:rate], "valid")))
+    a, b = spectrogram(ours[lag:]), spectrogram(heard)
+    n = min(len(a), len(b))
+    apart = np.abs(a[:n] - b[:n])[a[:n].max(axis=1) > a.max() - 50]
+    edge = int(8000 / rate * 1024)
+    return float(apart[:, :edge].mean()), float(apart[:, edge:].mean()) if edge < apart.shape[1] else 0.0
+
+
 def run(tool, binary, source, out, percent):
     if tool == "player":
         cmd = ["bash", binary, source, out, str(percent)]
@@ -194,6 +208,10 @@ def main():
                 print("%-7s %4d%% %-12s %8.2f %9.1f %7d %9.2f" % (
                     name, percent, tool, f0_error(rate, reference, y, percent / 100.0), length,
                     counts[tool], distances[tool]))
+                if tool == "player":
+                    below, above = against_ours(rate, y, load(os.path.join(work, "%s-ours-%d.wav" % (name, percent)))[1])
+                    print("%-7s %4d%% player against ours: %.2f dB apart below 8 kHz, %.2f above" % (
+                        name, percent, below, above))
             three = ("soundstretch", "rubberband", "sonic")
             median = sorted(distances[t] for t in three)[1]
             fewest = min(counts[t] for t in three)

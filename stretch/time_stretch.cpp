@@ -52,9 +52,9 @@ double Likeness(const TimeStretch *s, const std::vector<float> &target, int64_t 
         energy += x * x;
     }
     const double off = static_cast<double>(start - centre) / s->tolerance;
-    const double near = 1.0 - kNearness * off * off;
+    const double closeness = 1.0 - kNearness * off * off;
     const double likeness = dot / std::sqrt(energy);
-    return likeness >= 0.0 ? likeness * near : likeness / near;
+    return likeness >= 0.0 ? likeness * closeness : likeness / closeness;
 }
 
 // The frames in [from, to) whose sample stands well out of the level around

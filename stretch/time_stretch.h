@@ -1,10 +1,11 @@
 // Playing speed with the pitch kept: waveform-similarity overlap-add.
 //
 // Output is made in hops of half a window. Each window is taken from the
-// source near where the output's own timeline says it should be, at the
+// source near where the output's own timeline says it should be: straight
+// on from the last (the source as it is) while that stays near, else at the
 // offset (within a small tolerance) whose waveform best continues what was
-// put out last, and is overlap-added with a Hann window, which sums to one
-// at half overlap.
+// put out last, the nearest of those alike. It is overlap-added with a Hann
+// window, which sums to one at half overlap.
 //
 // The timeline is exact: each output frame moves the source position on by
 // the speed (in hundredths of a frame), so the source frame of every frame
