@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # What the real player plays at a speed, recorded from the sound sink's
 # monitor: plays SOURCE at PERCENT and writes what was heard to OUT (mono, at
-# the source's rate, the silence before and after taken off). Inside
-# tools/run.sh, whose null sink "null" it records.
+# the source's rate, with the silence before and after). Inside tools/run.sh,
+# whose null sink "null" it records.
 #   stretch_heard.sh SOURCE OUT PERCENT
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -33,4 +33,4 @@ sink_stop
 ctl exec "[Close()]" >/dev/null
 "$WINE64" "$bin/WinPost.exe" TavolinWndClass 0x10 0 0 >/dev/null 2>&1
 wait 2>/dev/null
-sox "$work/raw.wav" -r "$rate" "$out" silence 1 0.002 0.05% reverse silence 1 0.002 0.05% reverse
+sox "$work/raw.wav" -r "$rate" "$out"

@@ -12,6 +12,10 @@
                                          also less what that lead makes of it
   stretch_position.py lead REC POS       POS less the file time last heard in
                                          REC, played at 100 %: the lead alone
+  stretch_position.py change REC POS LEAD  how long after a change from 50 %
+                                         to 200 % the new speed was heard:
+                                         REC holds chirp.wav played across
+                                         it, POS was GetPos at the change
   stretch_position.py gaps REC           the longest silence and the steepest
                                          step in REC (tone.wav played through
                                          speed changes), between its first and
@@ -69,9 +73,38 @@ def last_heard(path, speed):
 def pause(path, pos_ms, speed, lead=None):
     heard_ms = last_heard(path, speed)
     line = "GetPos %d ms, last heard %.0f ms: %+.1f ms" % (pos_ms, heard_ms, pos_ms - heard_ms)
+    # Ahead by a lead of the device's, it is the same in ms of sound at
+    # every speed; an error of the position's would not be.
+    line += " (%+.1f ms of sound)" % ((pos_ms - heard_ms) * 100 / speed)
     if lead is not None:
-        line += "; %+.1f less the platform's lead" % (pos_ms - heard_ms - lead * speed / 100)
+        line += "; %+.1f less the bare program's lead" % (pos_ms - heard_ms - lead * speed / 100)
     print(line)
+
+
+def change(path, pos_ms, lead_ms):
+    """The file time heard every 10 ms, fitted by two lines of the speeds
+    before and after (0.5 and 2 file ms a ms) meeting at the change heard."""
+    x = load(path)
+    sound = np.flatnonzero(np.abs(x) > 0.05)
+    window, hop = int(0.04 * RATE), int(0.01 * RATE)
+    t, heard = [], []
+    for at in range(sound[0], sound[-1] - window, hop):
+        t.append((at + window / 2) / RATE * 1000)
+        heard.append((frequency(x[at:at + window]) - LOW) / SLOPE * 1000)
+    t, heard = np.array(t), np.array(heard)
+    best = None
+    for knee in t[10:-10]:
+        model = np.where(t < knee, 0.5 * t, 0.5 * knee + 2.0 * (t - knee))
+        offset = np.median(heard - model)
+        error = np.sum(np.abs(heard - model - offset))
+        if best is None or error < best[0]:
+            best = (error, knee, offset)
+    _, knee, offset = best
+    # GetPos at the command runs ahead of what was heard then by the
+    # platform's lead (at 50 %, half as many file ms).
+    commanded = (pos_ms - lead_ms * 0.5 - offset) / 0.5
+    print("the new speed heard %.0f ms after the command, %.0f of them the bare program's lead" % (
+        knee - commanded, lead_ms))
 
 
 def gaps(path):
@@ -93,6 +126,8 @@ if __name__ == "__main__":
         make(sys.argv[2])
     elif sys.argv[1] == "pause":
         pause(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]) if len(sys.argv) > 5 else None)
+    elif sys.argv[1] == "change":
+        change(sys.argv[2], int(sys.argv[3]), float(sys.argv[4]))
     elif sys.argv[1] == "lead":
         print("%.1f" % (int(sys.argv[3]) - last_heard(sys.argv[2], 100)))
     else:

@@ -4,9 +4,11 @@
   stretch_quality.py WORKDIR STRETCH_WAV_BINARY [HEARD_SCRIPT]
 
 With HEARD_SCRIPT (bench/stretch_heard.sh) the real player's output is
-measured too, recorded from the sound sink while it plays ("player"); its
-length and spectrum are taken against the source with the silence before and
-after taken off, as the recording's is.
+measured too, recorded from the sound sink while it plays ("player"); with
+the silence before and after taken off, its spectrum is taken against the
+source's and its length against what the module makes (the overlap-add
+spreads a faint first or last sound over a hop, so the source's own silence
+would not tell; the module's row gives its length against the source).
 
 On speech (espeak-ng: four voices, low, high and quick among them; the
 player is heard on the first) and a music-like signal (notes with harmonics and
@@ -201,8 +203,14 @@ def main():
                 out = os.path.join(work, "%s-%s-%d.wav" % (name, tool, percent))
                 run(tool, heard if tool == "player" else binary, path, out, percent)
                 r, y = load(out)
+                if tool == "player":
+                    y = trimmed(y)
                 reference = trimmed(source) if tool == "player" else source
-                length = (len(y) - len(reference) * 100.0 / percent) / rate * 1000
+                if tool == "player":
+                    ours = trimmed(load(os.path.join(work, "%s-ours-%d.wav" % (name, percent)))[1])
+                    length = (len(y) - len(ours)) / rate * 1000
+                else:
+                    length = (len(y) - len(reference) * 100.0 / percent) / rate * 1000
                 distances[tool] = spectral_distance(reference, y, percent / 100.0)
                 counts[tool] = clicks(rate, reference, y, percent / 100.0)
                 print("%-7s %4d%% %-12s %8.2f %9.1f %7d %9.2f" % (

@@ -270,6 +270,10 @@ TEST_F(Dde, CtlToolExitCodes) {
     EXPECT_EQ(run("--service Nobody --timeout 500 exec \"[Zero()]\""), 2);
     EXPECT_EQ(run("--topic Other exec \"[Zero()]\""), 2);
     EXPECT_EQ(run("frobnicate"), 3);
+    // In turn, the first not done stopping the rest.
+    EXPECT_EQ(run("get GetPos exec \"[Zero()]\""), 0);
+    EXPECT_EQ(run("exec \"[Zero()]\" get Nothing exec \"[Zero()]\""), 1);
+    EXPECT_EQ(run("get GetPos exec"), 3);
 }
 
 TEST(DdeRenamed, ServiceFollowsTheExecutableName) {

@@ -9,8 +9,9 @@
 
 namespace {
 
-constexpr int kBuffers = 8;
-constexpr int kBufferMs = 10;  // eight of them: a new speed is heard within 0.1 s
+constexpr int kBuffers = 6;
+constexpr int kBufferMs = 10;  // six of them: a new speed is heard within 0.1 s
+constexpr size_t kFeedLeast = 64;  // source frames read at a time, at least
 constexpr DWORD kIdleWaitMs = 20;
 constexpr DWORD kThreadEndMs = 2000;
 // The end of play is posted as an MM_MCINOTIFY with flags MCI never sends.
@@ -77,10 +78,12 @@ void UnprepareDone(StretchPlayback *p) {
         if ((h.dwFlags & WHDR_PREPARED) && (h.dwFlags & WHDR_DONE)) waveOutUnprepareHeader(p->wave, &h, sizeof h);
 }
 
-// Source frames into the stretch, or its end.
+// Source frames into the stretch, or its end: no more than it wants for
+// its next window, as what it makes ahead is heard at the speed it was made
+// at (1024 frames were up to 93 ms of it at 25 %).
 void Feed(StretchPlayback *p) {
     size_t wanted = StretchWants(&p->stretch);
-    if (wanted < 1024) wanted = 1024;
+    if (wanted < kFeedLeast) wanted = kFeedLeast;
     p->scratch.resize(wanted * static_cast<size_t>(p->source.channels));
     const size_t got = PcmRead(&p->source, p->scratch.data(), wanted);
     // A file cut short (or a codec failing on it) ends where it can no
@@ -174,7 +177,9 @@ DWORD WINAPI PlaybackThread(void *parameter) {
             bool busy = false;
             for (const WAVEHDR &h : p->headers) busy = busy || Queued(h);
             if (!busy && StretchDone(&p->stretch)) {
-                ResetOutput(p);
+                // Not reset: a buffer is done once the device has taken
+                // it, and what it still holds plays out.
+                UnprepareDone(p);
                 p->mode = MCI_MODE_STOP;
                 p->heldFrame = p->source.frames;
                 p->restartDue = true;

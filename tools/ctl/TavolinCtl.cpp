@@ -1,14 +1,16 @@
-// TavolinCtl: sends one command to the running player over DDE, for batch files.
+// TavolinCtl: sends commands to the running player over DDE, for batch files.
 //   TavolinCtl [--service NAME] [--topic NAME] [--timeout MS] exec "[Play()]"
 //   TavolinCtl [...] get GetPos
-// Exit code: 0 done, 1 not processed (or no data), 2 player not reachable, 3 usage.
+//   TavolinCtl [...] get GetPos exec "[Speed(200)]"   (in turn, moments apart)
+// Exit code: 0 done, 1 not processed (or no data), 2 player not reachable, 3 usage;
+// the first that is not done stops the rest.
 #include "dde_link.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 static int Usage() {
-    fprintf(stderr, "usage: TavolinCtl [--service NAME] [--topic NAME] [--timeout MS] exec COMMAND | get ITEM\n");
+    fprintf(stderr, "usage: TavolinCtl [--service NAME] [--topic NAME] [--timeout MS] (exec COMMAND | get ITEM)...\n");
     return 3;
 }
 
@@ -22,25 +24,20 @@ int main(int argc, char **argv) {
         else if (strcmp(argv[i], "--timeout") == 0) timeout = static_cast<DWORD>(strtoul(argv[i + 1], nullptr, 10));
         else return Usage();
     }
-    if (i + 2 != argc) return Usage();
-    const std::string verb = argv[i], operand = argv[i + 1];
+    if (i == argc || (argc - i) % 2) return Usage();
+    for (int j = i; j < argc; j += 2)
+        if (strcmp(argv[j], "exec") != 0 && strcmp(argv[j], "get") != 0) return Usage();
     DdeLink link;
     if (!link.Ready()) return 2;
-    if (verb == "exec") {
-        switch (link.Execute(service, topic, operand, timeout)) {
-        case DdeOutcome::Done: return 0;
-        case DdeOutcome::NotProcessed: return 1;
-        default: return 2;
-        }
-    }
-    if (verb == "get") {
+    for (; i < argc; i += 2) {
+        const std::string operand = argv[i + 1];
         std::string reply;
-        DdeOutcome outcome = link.Request(service, topic, operand, &reply, timeout);
-        if (outcome == DdeOutcome::Done) {
-            printf("%s\n", reply.c_str());
-            return 0;
-        }
-        return outcome == DdeOutcome::NotProcessed ? 1 : 2;
+        const bool exec = strcmp(argv[i], "exec") == 0;
+        const DdeOutcome outcome = exec ? link.Execute(service, topic, operand, timeout)
+                                        : link.Request(service, topic, operand, &reply, timeout);
+        if (outcome != DdeOutcome::Done) return outcome == DdeOutcome::NotProcessed ? 1 : 2;
+        if (!exec) printf("%s\n", reply.c_str());
+        fflush(stdout);
     }
-    return Usage();
+    return 0;
 }
