@@ -177,9 +177,7 @@ DWORD WINAPI PlaybackThread(void *parameter) {
             bool busy = false;
             for (const WAVEHDR &h : p->headers) busy = busy || Queued(h);
             if (!busy && StretchDone(&p->stretch)) {
-                // Not reset: a buffer is done once the device has taken
-                // it, and what it still holds plays out.
-                UnprepareDone(p);
+                ResetOutput(p);
                 p->mode = MCI_MODE_STOP;
                 p->heldFrame = p->source.frames;
                 p->restartDue = true;
