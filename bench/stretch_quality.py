@@ -202,13 +202,11 @@ def main():
             for tool in tools:
                 out = os.path.join(work, "%s-%s-%d.wav" % (name, tool, percent))
                 run(tool, heard if tool == "player" else binary, path, out, percent)
-                r, y = load(out)
+                y, reference = load(out)[1], source
                 if tool == "player":
-                    y = trimmed(y)
-                reference = trimmed(source) if tool == "player" else source
-                if tool == "player":
-                    ours = trimmed(load(os.path.join(work, "%s-ours-%d.wav" % (name, percent)))[1])
-                    length = (len(y) - len(ours)) / rate * 1000
+                    y, reference = trimmed(y), trimmed(source)
+                    ours = load(os.path.join(work, "%s-ours-%d.wav" % (name, percent)))[1]
+                    length = (len(y) - len(trimmed(ours))) / rate * 1000
                 else:
                     length = (len(y) - len(reference) * 100.0 / percent) / rate * 1000
                 distances[tool] = spectral_distance(reference, y, percent / 100.0)
@@ -217,9 +215,8 @@ def main():
                     name, percent, tool, f0_error(rate, reference, y, percent / 100.0), length,
                     counts[tool], distances[tool]))
                 if tool == "player":
-                    below, above = against_ours(rate, y, load(os.path.join(work, "%s-ours-%d.wav" % (name, percent)))[1])
                     print("%-7s %4d%% player against ours: %.2f dB apart below 8 kHz, %.2f above" % (
-                        name, percent, below, above))
+                        (name, percent) + against_ours(rate, y, ours)))
             three = ("soundstretch", "rubberband", "sonic")
             median = sorted(distances[t] for t in three)[1]
             fewest = min(counts[t] for t in three)
