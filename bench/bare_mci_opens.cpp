@@ -1,7 +1,8 @@
 // A bare program doing only the MCI calls of the player's Wave opens (open,
 // play, pause, seek, close), or for an MP3 only the decoder's stream calls
 // (open, seek, decode, close: the ACM codec) with the library's waveOut
-// output, to tell the platform's share of the player's memory per open.   bare_mci_opens FILE.wav|FILE.mp3 ROUNDS
+// output, to tell the platform's share of the player's memory per open.
+//   bare_mci_opens FILE.wav|FILE.mp3 ROUNDS
 // Prints the resident bytes per open, fitted over the rounds after the first tenth.
 #include <windows.h>
 #include <mmsystem.h>

@@ -128,9 +128,7 @@ int main(int argc, char **argv) {
         int failed = 0;
         const LONGLONG t0 = Now100ns();
         for (int i = 0; i < count; ++i)
-            if (link.ExecuteOn(conversation, command, 5000) !=
-                DdeOutcome::Done)
-                ++failed;
+            if (link.ExecuteOn(conversation, command, 5000) != DdeOutcome::Done) ++failed;
         const double seconds = (Now100ns() - t0) / 1e7;
         DdeDisconnect(conversation);
         printf("%.0f %d\n", count / seconds, failed);

@@ -85,16 +85,16 @@ bool KeepsOnsetsWhole(const std::vector<int64_t> &onsets, int64_t start, int64_t
 // it best continues the window before, keeping onsets whole. Going straight
 // on, which plays the source as it is, is kept while it stays near.
 int64_t ChooseStart(const TimeStretch *s) {
-    const int64_t nominal = Centred(s);
-    if (s->first) return nominal;
+    const int64_t centre = Centred(s);
+    if (s->first) return centre;
     std::vector<float> target(s->hop);
     for (int k = 0; k < s->hop; ++k) target[k] = Mono(s, s->lastTaken + s->hop + k);
     // At the source's end a window is not taken from past it.
-    int64_t lowest = nominal - s->tolerance, highest = nominal + s->tolerance;
+    int64_t lowest = centre - s->tolerance, highest = centre + s->tolerance;
     if (s->ended && highest > s->inputEnd - s->window) highest = s->inputEnd - s->window;
     if (highest < lowest) highest = lowest;
     const int64_t natural = s->lastTaken + s->hop;
-    if (natural >= lowest && natural <= highest && std::llabs(natural - nominal) <= s->straight) return natural;
+    if (natural >= lowest && natural <= highest && std::llabs(natural - centre) <= s->straight) return natural;
     const int64_t from = lowest < natural ? lowest : natural;
     const int64_t to = (highest > natural ? highest : natural) + s->hop;
     const std::vector<int64_t> onsets = Onsets(s, from, to);
@@ -104,9 +104,9 @@ int64_t ChooseStart(const TimeStretch *s) {
     for (int64_t at = lowest; at <= highest; at += s->step) {
         if (!whole(at)) continue;
         // Equal likeness (silence is like any silence): nearest the timeline.
-        const double score = Likeness(s, target, at, s->step, nominal);
+        const double score = Likeness(s, target, at, s->step, centre);
         const bool tie = best >= 0 && std::fabs(score - bestScore) <= 1e-9 * (std::fabs(bestScore) + 1.0);
-        if ((score > bestScore && !tie) || (tie && std::llabs(at - nominal) < std::llabs(best - nominal)))
+        if ((score > bestScore && !tie) || (tie && std::llabs(at - centre) < std::llabs(best - centre)))
             bestScore = score, best = at;
     }
     if (best < 0) {
@@ -116,23 +116,23 @@ int64_t ChooseStart(const TimeStretch *s) {
         // an onset may hold it in its end).
         const int64_t farthest = s->window;
         const bool fits = !s->ended || natural <= s->inputEnd - s->window;
-        if (fits && natural <= nominal + farthest && natural >= nominal - farthest) return natural;
+        if (fits && natural <= centre + farthest && natural >= centre - farthest) return natural;
         for (auto q = onsets.rbegin(); q != onsets.rend(); ++q) {
-            if (*q >= natural || *q + 1 > nominal + farthest) continue;
-            if (*q + 1 >= nominal - farthest && whole(*q + 1) && fits) return *q + 1;
+            if (*q >= natural || *q + 1 > centre + farthest) continue;
+            if (*q + 1 >= centre - farthest && whole(*q + 1) && fits) return *q + 1;
             break;
         }
         // Else the window that best continues the last, onsets or not.
         for (int64_t at = lowest; at <= highest; at += s->step) {
-            const double score = Likeness(s, target, at, s->step, nominal);
+            const double score = Likeness(s, target, at, s->step, centre);
             if (score > bestScore) bestScore = score, best = at;
         }
     }
     const int64_t around = best;
-    bestScore = Likeness(s, target, best, 1, nominal);
+    bestScore = Likeness(s, target, best, 1, centre);
     for (int64_t at = around - s->step + 1; at < around + s->step; ++at) {
         if (at < lowest || at > highest || at == around || !whole(at)) continue;
-        const double score = Likeness(s, target, at, 1, nominal);
+        const double score = Likeness(s, target, at, 1, centre);
         if (score > bestScore) bestScore = score, best = at;
     }
     return best;

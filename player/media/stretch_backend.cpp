@@ -126,6 +126,14 @@ void ResetOutput(StretchPlayback *p) {
     for (WAVEHDR &h : p->headers) h = WAVEHDR{};
 }
 
+// Stopped, standing at `frame`: the next play starts there.
+void StopAt(StretchPlayback *p, int64_t frame) {
+    ResetOutput(p);
+    p->mode = MCI_MODE_STOP;
+    p->heldFrame = frame;
+    p->restartDue = true;
+}
+
 void CloseOutput(StretchPlayback *p) {
     ResetOutput(p);
     if (p->wave) waveOutClose(p->wave);
@@ -149,16 +157,13 @@ DWORD StartAt(StretchPlayback *p, int64_t frame) {
     p->outputOrigin = OutputPosition(p);
     p->mode = MCI_MODE_PLAY;
     p->restartDue = false;
-    // Held while the buffers are queued: a device plays the first block as
-    // it comes, and under Wine the stream then runs dry between the first
-    // 10 ms and the rest, a 30 ms hole at every start.
+    // Held while the buffers are queued: waveOutWrite starts playing the
+    // first block at once unless the device is paused, and it would run dry
+    // before the rest came (a 30 ms hole at every start under Wine).
     waveOutPause(p->wave);
     Refill(p);
     if (MMRESULT error = waveOutRestart(p->wave)) {
-        ResetOutput(p);
-        p->mode = MCI_MODE_STOP;
-        p->heldFrame = frame;
-        p->restartDue = true;
+        StopAt(p, frame);
         return error;
     }
     SetEvent(p->wake);
@@ -177,10 +182,7 @@ DWORD WINAPI PlaybackThread(void *parameter) {
             bool busy = false;
             for (const WAVEHDR &h : p->headers) busy = busy || Queued(h);
             if (!busy && StretchDone(&p->stretch)) {
-                ResetOutput(p);
-                p->mode = MCI_MODE_STOP;
-                p->heldFrame = p->source.frames;
-                p->restartDue = true;
+                StopAt(p, p->source.frames);
                 ended = true;
             }
         }
@@ -270,10 +272,7 @@ DWORD Pause(PlayerState *state) {
 DWORD SeekToFrame(StretchPlayback *p, int64_t frame) {
     Locked l(p);
     if (p->mode == MCI_MODE_PLAY) return StartAt(p, frame);
-    ResetOutput(p);
-    p->heldFrame = frame;
-    p->restartDue = true;
-    if (p->mode == MCI_MODE_PAUSE) p->mode = MCI_MODE_STOP;
+    StopAt(p, frame);
     return 0;
 }
 
